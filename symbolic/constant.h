@@ -1,0 +1,26 @@
+#pragma once
+
+#include "symbolic/term.h"
+
+namespace sym {
+
+class Constant : public Term {
+public:
+    explicit Constant(const Name& name);
+    ~Constant() override = default;
+
+    void info(std::ostream& os) const override;
+    void unify(const Term* term, Unifier& unifier, Option option) const override;
+    void unify_to(const Term* term, Unifier& unifier, Option option) const override;
+    void generalize(Type from, Type to, Unifier& unifier) const override;
+    Term* clone() const override;
+    Term* map(const Unifier& unifier) const override;
+    Term* rename(Renamer& renamer) override;
+    void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const override;
+    void subterms(unsigned long mask, std::set<unsigned>& ids) const override;
+    void signature(const Unifier& unifier, std::ostream& os) const override;
+    void signature(std::ostream& os) const override;
+    bool equal(const Term* term) const override;
+};
+
+}  // namespace sym

@@ -1,0 +1,97 @@
+#include "symbolic/fact.h"
+
+#include <cassert>
+
+#include "common/runtime.h"
+#include "symbolic/config.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+Fact::Fact(Type type, const Name& predicate) : _type(type), _predicate(predicate) {}
+
+std::set<unsigned> Fact::subterms(unsigned long mask) const {
+    std::set<unsigned> ids;
+    subterms(mask, ids);
+    return ids;
+}
+
+bool Fact::selectable_term(const Term* term) {
+    switch (term->type()) {
+    case Term::VARIA:
+    case Term::TMESP:
+        return false;
+    case Term::CONFG:
+    case Term::NONCE:
+    case Term::FUNCT:
+    case Term::CONST:
+        return true;
+    default:
+        throw common::SystemError("selectable", "term type does not exist");
+    }
+}
+
+ArgumentFact::ArgumentFact(Type type, const Name& predicate) : Fact(type, predicate) {}
+
+ArgumentFact::~ArgumentFact() {
+    for (auto& argument : _arguments) delete argument.second;
+}
+
+void ArgumentFact::info(std::ostream& os) const {
+    os << _predicate << conf_fact_left_para;
+    for (size_t i = 0; i < _arguments.size(); ++i) {
+        if (i > 0) os << ", ";
+        if (_arguments[i].first) os << "*";
+        _arguments[i].second->info(os);
+    }
+    os << conf_fact_right_para;
+}
+
+Fact* ArgumentFact::rename(Renamer& renamer) {
+    for (auto& argument : _arguments) argument.second->rename(renamer);
+    return this;
+}
+
+void ArgumentFact::subterms(unsigned long mask, std::set<unsigned>& ids) const {
+    for (const auto& argument : _arguments) argument.second->subterms(mask, ids);
+}
+
+std::set<unsigned> ArgumentFact::subterms(unsigned long mask, const Unifier& unifier) const {
+    std::set<unsigned> ids;
+    for (const auto& argument : _arguments) argument.second->subterms(mask, ids, unifier);
+    return ids;
+}
+
+const ArgumentFact* ArgumentFact::counterpart(const Fact* other, const char* function, const char* detail) const {
+    if (other->type() != _type || other->predicate().id() != _predicate.id()) throw UnifyFailed();
+    const ArgumentFact* result = static_cast<const ArgumentFact*>(other);
+    if (result->_arguments.size() != _arguments.size()) throw common::UserError(function, detail);
+    return result;
+}
+
+void ArgumentFact::unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const {
+    auto j = other->_arguments.begin();
+    for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
+        assert(i->first == j->first);
+        i->second->unify(j->second, unifier, option);
+    }
+}
+
+void ArgumentFact::unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const {
+    auto j = other->_arguments.begin();
+    for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
+        assert(i->first == j->first);
+        i->second->unify_to(j->second, unifier, option);
+    }
+}
+
+bool ArgumentFact::equal_arguments(const Fact* other, const char* detail) const {
+    if (other->type() != _type || other->predicate().id() != _predicate.id()) return false;
+    const ArgumentFact* fact = static_cast<const ArgumentFact*>(other);
+    if (fact->_arguments.size() != _arguments.size()) throw common::UserError("equal", detail);
+    for (size_t i = 0; i < _arguments.size(); ++i)
+        if (!_arguments[i].second->equal(fact->_arguments[i].second)) return false;
+    return true;
+}
+
+}  // namespace sym

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <ostream>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "symbolic/model.h"
+#include "symbolic/name.h"
+#include "symbolic/term.h"
+
+namespace sym {
+
+class Unifier;
+class Renamer;
+
+// A predicate over terms: knowledge, timed knowledge, an event or a state.
+// A fact owns its terms.
+class Fact : public Model {
+public:
+    enum Type { OKNOW = 0, TKNOW = 1, EVENT = 2, STATE = 3, _END = 4 };
+
+    Fact(Type type, const Name& predicate);
+    ~Fact() override = default;
+
+    Type type() const { return _type; }
+    const Name& predicate() const { return _predicate; }
+
+    void info(std::ostream& os) const override = 0;
+    virtual void unify(const Fact* other, Unifier& unifier) const = 0;
+    virtual void unify_to(const Fact* other, Unifier& unifier) const = 0;
+    virtual Fact* clone() const = 0;
+    virtual Fact* map(const Unifier& unifier) const = 0;
+    virtual Fact* rename(Renamer& renamer) = 0;
+    virtual void subterms(unsigned long mask, std::set<unsigned>& ids) const = 0;
+    virtual std::set<unsigned> subterms(unsigned long mask) const;
+    virtual std::set<unsigned> subterms(unsigned long mask, const Unifier& unifier) const = 0;
+    virtual bool equal(const Fact* other) const = 0;
+
+protected:
+    // Whether a known term may be resolved: not for variables and timestamps.
+    static bool selectable_term(const Term* term);
+
+    Type _type;
+    Name _predicate;
+};
+
+// Shared body of events and states: a predicate with flagged arguments.
+class ArgumentFact : public Fact {
+public:
+    typedef std::vector<std::pair<bool, Term*>> Arguments;
+
+    ArgumentFact(Type type, const Name& predicate);
+    ~ArgumentFact() override;
+    ArgumentFact(const ArgumentFact&) = delete;
+    ArgumentFact& operator=(const ArgumentFact&) = delete;
+
+    const Arguments& arguments() const { return _arguments; }
+
+    // Prints the predicate and the arguments, a flagged one preceded by "*".
+    void info(std::ostream& os) const override;
+    Fact* rename(Renamer& renamer) override;
+    using Fact::subterms;
+    void subterms(unsigned long mask, std::set<unsigned>& ids) const override;
+    std::set<unsigned> subterms(unsigned long mask, const Unifier& unifier) const override;
+
+protected:
+    // Same type and predicate, else UnifyFailed; same arity, else UserError(function, detail).
+    const ArgumentFact* counterpart(const Fact* other, const char* function, const char* detail) const;
+    void unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
+    void unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
+    bool equal_arguments(const Fact* other, const char* detail) const;
+
+    Arguments _arguments;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Fact& fact) {
+    fact.info(os);
+    return os;
+}
+
+}  // namespace sym

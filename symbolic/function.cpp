@@ -1,0 +1,114 @@
+#include "symbolic/function.h"
+
+#include <cassert>
+
+#include "common/runtime.h"
+#include "symbolic/config.h"
+#include "symbolic/renamer.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+Function::Function(const Name& name) : Term(FUNCT, name) {}
+
+Function::~Function() {
+    for (Term* argument : _arguments) delete argument;
+}
+
+Function* Function::append(Term* term) {
+    _arguments.push_back(term);
+    return this;
+}
+
+void Function::info(std::ostream& os) const {
+    os << _name << conf_term_left_para;
+    for (size_t i = 0; i < _arguments.size(); ++i) {
+        if (i > 0) os << ", ";
+        _arguments[i]->info(os);
+    }
+    os << conf_term_right_para;
+}
+
+void Function::unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) {
+        term->unify(this, unifier, option);
+        return;
+    }
+    if (term->type() != FUNCT || term->name().id() != _name.id()) throw UnifyFailed();
+    const Function* other = static_cast<const Function*>(term);
+    if (other->_arguments.size() != _arguments.size())
+        throw common::UserError("unify", "function size not match");
+    for (size_t i = 0; i < _arguments.size(); ++i) _arguments[i]->unify(other->_arguments[i], unifier, option);
+}
+
+void Function::unify_to(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() != FUNCT || term->name().id() != _name.id()) throw UnifyFailed();
+    const Function* other = static_cast<const Function*>(term);
+    if (other->_arguments.size() != _arguments.size())
+        throw common::UserError("unify_to", "function size not match");
+    for (size_t i = 0; i < _arguments.size(); ++i) _arguments[i]->unify_to(other->_arguments[i], unifier, option);
+}
+
+void Function::generalize(Type from, Type to, Unifier& unifier) const {
+    assert(from != _type);
+    for (const Term* argument : _arguments) argument->generalize(from, to, unifier);
+}
+
+Term* Function::clone() const {
+    Function* result = new Function(_name);
+    result->_arguments.reserve(_arguments.size());
+    for (const Term* argument : _arguments) result->_arguments.push_back(argument->clone());
+    return result;
+}
+
+Term* Function::map(const Unifier& unifier) const {
+    Function* result = new Function(_name);
+    result->_arguments.reserve(_arguments.size());
+    for (const Term* argument : _arguments) result->_arguments.push_back(argument->map(unifier));
+    return result;
+}
+
+Term* Function::rename(Renamer& renamer) {
+    for (Term* argument : _arguments) argument->rename(renamer);
+    return this;
+}
+
+void Function::subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const {
+    if (mask & FUNCT) ids.insert(_name.id());
+    for (const Term* argument : _arguments) argument->subterms(mask, ids, unifier);
+}
+
+void Function::subterms(unsigned long mask, std::set<unsigned>& ids) const {
+    if (mask & FUNCT) ids.insert(_name.id());
+    for (const Term* argument : _arguments) argument->subterms(mask, ids);
+}
+
+void Function::signature(const Unifier& unifier, std::ostream& os) const {
+    os << _name.id() << conf_term_left_para;
+    for (size_t i = 0; i < _arguments.size(); ++i) {
+        if (i > 0) os << conf_seperator;
+        _arguments[i]->signature(unifier, os);
+    }
+    os << conf_term_right_para;
+}
+
+void Function::signature(std::ostream& os) const {
+    os << _name.id() << conf_term_left_para;
+    for (size_t i = 0; i < _arguments.size(); ++i) {
+        if (i > 0) os << conf_seperator;
+        _arguments[i]->signature(os);
+    }
+    os << conf_term_right_para;
+}
+
+bool Function::equal(const Term* term) const {
+    if (term->type() != _type || term->name().id() != _name.id()) return false;
+    const Function* other = static_cast<const Function*>(term);
+    if (other->_arguments.size() != _arguments.size())
+        throw common::UserError("equal", "function argument list size not match");
+    for (size_t i = 0; i < _arguments.size(); ++i)
+        if (!_arguments[i]->equal(other->_arguments[i])) return false;
+    return true;
+}
+
+}  // namespace sym

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <vector>
+
+#include "symbolic/term.h"
+
+namespace sym {
+
+// A function symbol applied to its arguments, which it owns.
+class Function : public Term {
+public:
+    explicit Function(const Name& name);
+    ~Function() override;
+    Function(const Function&) = delete;
+    Function& operator=(const Function&) = delete;
+
+    const std::vector<Term*>& arguments() const { return _arguments; }
+
+    void info(std::ostream& os) const override;
+    void unify(const Term* term, Unifier& unifier, Option option) const override;
+    void unify_to(const Term* term, Unifier& unifier, Option option) const override;
+    void generalize(Type from, Type to, Unifier& unifier) const override;
+    Term* clone() const override;
+    Term* map(const Unifier& unifier) const override;
+    Term* rename(Renamer& renamer) override;
+    void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const override;
+    void subterms(unsigned long mask, std::set<unsigned>& ids) const override;
+    void signature(const Unifier& unifier, std::ostream& os) const override;
+    void signature(std::ostream& os) const override;
+    bool equal(const Term* term) const override;
+    // Takes ownership of term and appends it as the last argument.
+    virtual Function* append(Term* term);
+
+private:
+    std::vector<Term*> _arguments;
+};
+
+}  // namespace sym

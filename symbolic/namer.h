@@ -1,0 +1,30 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "symbolic/name.h"
+
+namespace sym {
+
+// Issues the identifiers of all names from one process-wide counter. Constants
+// are interned by text; every variable request gets a new identifier.
+class _Namer {
+public:
+    _Namer() = default;
+
+    Name generate(const Name::Type& type, const std::string& name);
+    Name variable(const std::string& name);
+    Name constant(const std::string& name);
+
+    // The identifier the next issued name receives.
+    Name::ID index() const { return _index; }
+
+private:
+    Name::ID _index = 0;
+    std::map<std::string, Name> _constants;
+};
+
+extern _Namer namer;
+
+}  // namespace sym

@@ -1,0 +1,200 @@
+#pragma once
+
+#include <cstddef>
+#include <list>
+#include <map>
+#include <ostream>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "symbolic/model.h"
+
+namespace sym {
+
+class Fact;
+class Know;
+class Event;
+class State;
+class Unifier;
+class Renamer;
+class StateConstRule;
+class StateTransRule;
+
+// A rule of the protocol model: knowledge premises, event premises and the
+// protocol states that hold together, with one conclusion (consistent rule)
+// or a list of state conversions (transfer rule). A rule owns its facts.
+class StateRule : public Model {
+public:
+    typedef size_t SID;
+    typedef size_t Index;
+    enum Type { CONSIST = 0, TRANSFR = 1, _END = 2 };
+
+    typedef std::set<SID> SIDs;
+    // Premise, its configuration-selectable flag, and its knowledge set.
+    typedef std::vector<std::pair<Know*, std::pair<bool, SIDs>>> Knows;
+    // SID to state and its ordering set.
+    typedef std::map<SID, std::pair<State*, SIDs>> States;
+    // One entry per protocol process: its states, and the copy of a conversion source.
+    typedef std::vector<std::pair<SIDs, SIDs>> Partitions;
+    // One entry per partition: a partition index of the other rule, or NONSELECTABLE.
+    typedef std::vector<size_t> Mapping;
+    // One entry per conversion: chosen partition index and the covered SIDs.
+    typedef std::vector<std::pair<size_t, SIDs>> ConversionMap;
+    // Queried states, each with its flag: may it be matched by several processes.
+    typedef std::vector<std::pair<State*, bool>> Query;
+
+    static const size_t NONSELECTABLE;
+    // The global SID counter; the first SID issued is 1.
+    static size_t _sid;
+
+    explicit StateRule(Type type);
+    ~StateRule() override;
+    StateRule(const StateRule&) = delete;
+    StateRule& operator=(const StateRule&) = delete;
+
+    Type type() const { return _type; }
+    const Knows& knows() const { return _knows; }
+    const std::vector<Event*>& events() const { return _events; }
+    const States& states() const { return _states; }
+    const Partitions& partitions() const { return _partitions; }
+    const SIDs& latest() const { return _latest; }
+    const std::vector<State*>& past_states() const { return _past_states; }
+
+    void info(std::ostream& os) const override;
+
+    // Building, as the parser does: premises first, then states.
+    void add_predicate(Fact* fact);
+    void add_state(State* state);
+
+    // Premise selection.
+    size_t select() const;
+    bool is_confg_at(size_t index) const;
+    void set_nonselectable_at(size_t index);
+    bool all_event_predicates() const;
+
+    // Canonical form; throws UnifyFailed when the rule is contradictory or redundant.
+    void validate();
+    bool try_validate();
+    // A new rule witnessing that the queried states are reachable, or null.
+    StateRule* accessable(Query states) const;
+
+    // A new rule of the same class with the substitution applied, leaving out
+    // premise `except` (NONSELECTABLE keeps all). Owned by the caller.
+    virtual StateRule* map(const Unifier& unifier, Index except) const = 0;
+    // Fresh variable names and fresh SIDs, in place.
+    virtual StateRule* rename(Renamer& renamer);
+
+protected:
+    friend class StateConstRule;
+    friend class StateTransRule;
+
+    static size_t next_sid();
+
+    void add_knowledge(Know* know);
+    void add_event(Event* event);
+    // Appends the images of this rule's events, premises (but `except`),
+    // states and past states to `rule`.
+    void insert_base(StateRule* rule, const Unifier& unifier, size_t except) const;
+
+    virtual void update_conclusion(const Unifier& unifier) = 0;
+    virtual std::set<unsigned> conclusion_subterms(unsigned long mask) const = 0;
+    virtual void simplify() = 0;
+
+    // Counts, per identifier of the mask, the facts of the body it occurs in.
+    std::map<unsigned, unsigned> count_body(unsigned long mask, const Unifier* unifier) const;
+    // Drops premises knowing a variable or configuration that occurs nowhere else.
+    void drop_unconstrained(const std::map<unsigned, unsigned>& counts);
+    // Recomputes _latest: states with no strictly later state.
+    void recompute_latest();
+
+    // All complete partition mappings of `provider` onto `consumer`, in the order
+    // of the last-in-first-out search shared by composition and transfer.
+    static std::vector<Mapping> partition_mappings(const StateRule* provider, const StateRule* consumer,
+                                                   const Unifier& unifier);
+    // Unifies the keys of the first states of mapped partitions; UnifyFailed on a loop.
+    static void unify_mapped_keys(const StateRule* provider, const StateRule* consumer, const Mapping& mappings,
+                                  Unifier& unifier);
+    // Adds the provider's partitions to `result` as the mapping says.
+    static void merge_partitions(const StateRule* provider, const Mapping& mappings, StateRule* result);
+    // The state with the smallest SID of a partition.
+    const State* first_state(const std::pair<SIDs, SIDs>& partition) const;
+
+    // Whether this rule's body can be matched onto rule's body extending unifier.
+    bool belong(const Unifier& unifier, const StateRule* rule) const;
+    bool belong(std::vector<unsigned> kmap, std::vector<unsigned> emap, std::map<SID, SID> smap, Unifier unifier,
+                const StateRule* rule) const;
+
+    Type _type;
+    Knows _knows;
+    std::vector<Event*> _events;
+    States _states;
+    Partitions _partitions;
+    SIDs _latest;
+    std::vector<State*> _past_states;
+};
+
+// A rule that derives one fact (knowledge or event).
+class StateConstRule : public StateRule {
+public:
+    explicit StateConstRule(Fact* conclusion);
+    ~StateConstRule() override;
+
+    const Fact* conclusion() const { return _conclusion; }
+    bool event_conclusion() const;
+
+    void info(std::ostream& os) const override;
+    StateRule* map(const Unifier& unifier, Index except) const override;
+    StateRule* rename(Renamer& renamer) override;
+
+    // Resolves premise `index` of `rule` with this rule's conclusion: every
+    // composed rule that survives validation.
+    std::list<StateRule*> compose(size_t index, const StateRule* rule) const;
+    // The one composed rule for a complete partition mapping, or null.
+    StateRule* compose(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
+
+    bool imply(const StateConstRule* rule) const;
+
+protected:
+    void update_conclusion(const Unifier& unifier) override;
+    std::set<unsigned> conclusion_subterms(unsigned long mask) const override;
+    void simplify() override;
+
+private:
+    Fact* _conclusion;
+};
+
+// A rule that moves protocol states: each conversion turns a source state
+// (or nothing) into a target state.
+class StateTransRule : public StateRule {
+public:
+    typedef std::vector<std::pair<State*, State*>> Conversions;
+
+    StateTransRule();
+    ~StateTransRule() override;
+
+    const Conversions& conversions() const { return _conversions; }
+    void add_conversion(State* from, State* to);
+
+    void info(std::ostream& os) const override;
+    StateRule* map(const Unifier& unifier, Index except) const override;
+    StateRule* rename(Renamer& renamer) override;
+
+    // Carries `rule` backwards through this rule: all resulting consistent rules.
+    std::list<StateConstRule*> transfer(const StateConstRule* rule) const;
+    std::list<StateConstRule*> transfer(const ConversionMap& mC, const StateConstRule* rule) const;
+    StateConstRule* transfer(const Mapping& mappings, Unifier unifier, const ConversionMap& mC,
+                             const StateConstRule* rule) const;
+
+    bool imply(const StateTransRule* rule) const;
+
+protected:
+    void update_conclusion(const Unifier& unifier) override;
+    std::set<unsigned> conclusion_subterms(unsigned long mask) const override;
+    void simplify() override;
+
+private:
+    Conversions _conversions;
+};
+
+}  // namespace sym

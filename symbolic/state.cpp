@@ -1,0 +1,75 @@
+#include "symbolic/state.h"
+
+#include <cassert>
+#include <sstream>
+
+#include "common/runtime.h"
+#include "symbolic/config.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+State::State(const Name& predicate) : ArgumentFact(STATE, predicate) {}
+
+State* State::append(bool key, Term* term) {
+    _arguments.emplace_back(key, term);
+    return this;
+}
+
+std::string State::key() const { return make_key(nullptr); }
+
+std::string State::key(const Unifier& unifier) const { return make_key(&unifier); }
+
+std::string State::make_key(const Unifier* unifier) const {
+    std::ostringstream os;
+    os << _predicate.id() << conf_seperator;
+    bool first = true;
+    for (const auto& argument : _arguments) {
+        if (!argument.first) continue;
+        if (!first) os << conf_seperator;
+        first = false;
+        if (unifier)
+            argument.second->signature(*unifier, os);
+        else
+            argument.second->signature(os);
+    }
+    return os.str();
+}
+
+void State::unify_key(const State* other, Unifier& unifier) const {
+    const Fact* state = other;
+    assert(state->type() == Type::STATE);
+    if (other->predicate().id() != _predicate.id()) throw UnifyFailed();
+    if (other->_arguments.size() != _arguments.size())
+        throw common::UserError("unify_key", "state list size not match");
+    auto j = other->_arguments.begin();
+    for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
+        assert(i->first == j->first);
+        if (i->first) i->second->unify(j->second, unifier, Term::GENERALISE_DISABLED);
+    }
+}
+
+void State::unify(const Fact* other, Unifier& unifier) const {
+    unify_arguments(counterpart(other, "unify", "state list size not match"), unifier, Term::GENERALISE_DISABLED);
+}
+
+void State::unify_to(const Fact* other, Unifier& unifier) const {
+    unify_arguments_to(counterpart(other, "unify_to", "state list size not match"), unifier,
+                       Term::GENERALISE_DISABLED);
+}
+
+Fact* State::clone() const {
+    State* result = new State(_predicate);
+    for (const auto& argument : _arguments) result->_arguments.emplace_back(argument.first, argument.second->clone());
+    return result;
+}
+
+Fact* State::map(const Unifier& unifier) const {
+    State* result = new State(_predicate);
+    for (const auto& argument : _arguments) result->_arguments.emplace_back(argument.first, argument.second->map(unifier));
+    return result;
+}
+
+bool State::equal(const Fact* other) const { return equal_arguments(other, "state argument list size not match"); }
+
+}  // namespace sym

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <ostream>
+#include <set>
+
+#include "symbolic/model.h"
+#include "symbolic/name.h"
+
+namespace sym {
+
+class Unifier;
+class Renamer;
+
+// A symbolic value. Terms are owned by exactly one holder; clone and map
+// return new trees owned by the caller.
+class Term : public Model {
+public:
+    // Bit values, so that sets of kinds are masks.
+    enum Type { _END = 0, VARIA = 1, TMESP = 2, PARAM = 4, CONFG = 8, NONCE = 16, FUNCT = 32, CONST = 64 };
+    // Steers configurations in unification: whether they may generalise variables.
+    enum Option { NONE = 0, GENERALISE_DISABLED = 1, ALL = 255 };
+
+    // The kinds a substitution may bind.
+    static const unsigned long BINDABLE = VARIA | TMESP | CONFG | NONCE;
+
+    Term(Type type, const Name& name);
+    ~Term() override = default;
+
+    Type type() const { return _type; }
+    const Name& name() const { return _name; }
+
+    void info(std::ostream& os) const override = 0;
+    virtual void unify(const Term* term, Unifier& unifier, Option option) const = 0;
+    virtual void unify_to(const Term* term, Unifier& unifier, Option option) const = 0;
+    virtual void generalize(Type from, Type to, Unifier& unifier) const = 0;
+    virtual Term* clone() const = 0;
+    virtual Term* map(const Unifier& unifier) const = 0;
+    virtual Term* rename(Renamer& renamer) = 0;
+    virtual void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const = 0;
+    virtual void subterms(unsigned long mask, std::set<unsigned>& ids) const = 0;
+    virtual void signature(const Unifier& unifier, std::ostream& os) const = 0;
+    virtual void signature(std::ostream& os) const = 0;
+    virtual bool equal(const Term* term) const = 0;
+
+protected:
+    // Shared behaviour of leaves (every kind but functions).
+    void leaf_subterms(unsigned long mask, std::set<unsigned>& ids) const;
+    bool leaf_equal(const Term* term) const;
+    // Leaves read through a substitution: follow the binding if there is one.
+    Term* bound_map(const Unifier& unifier) const;
+    void bound_subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const;
+    void bound_signature(const Unifier& unifier, std::ostream& os) const;
+    // Two bindable terms of one kind: bind this one if it is already bound, else the other.
+    void unify_same_kind(const Term* term, Unifier& unifier, Option option) const;
+    // One-sided binding of a pattern symbol: compare with an existing binding, else bind.
+    void match_symbol(const Term* term, Unifier& unifier, Option option) const;
+    // Binds this configuration to term, generalising the term's variables unless disabled.
+    void bind_configuration(const Term* term, Unifier& unifier, Option option) const;
+
+    Type _type;
+    Name _name;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const Term& term) {
+    term.info(os);
+    return os;
+}
+
+}  // namespace sym

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "symbolic/fact.h"
+
+namespace sym {
+
+// The attacker knows a term at a time.
+class TimedKnow : public Fact {
+public:
+    TimedKnow(Term* term, Term* timestamp);
+    ~TimedKnow() override;
+    TimedKnow(const TimedKnow&) = delete;
+    TimedKnow& operator=(const TimedKnow&) = delete;
+
+    const Term* term() const { return _term; }
+    const Term* timestamp() const { return _timestamp; }
+    bool selectable() const;
+
+    void info(std::ostream& os) const override;
+    void unify(const Fact* other, Unifier& unifier) const override;
+    void unify_to(const Fact* other, Unifier& unifier) const override;
+    Fact* clone() const override;
+    Fact* map(const Unifier& unifier) const override;
+    Fact* rename(Renamer& renamer) override;
+    using Fact::subterms;
+    void subterms(unsigned long mask, std::set<unsigned>& ids) const override;
+    std::set<unsigned> subterms(unsigned long mask, const Unifier& unifier) const override;
+    bool equal(const Fact* other) const override;
+
+private:
+    Term* _term;
+    Term* _timestamp;
+};
+
+}  // namespace sym

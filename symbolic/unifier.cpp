@@ -1,0 +1,70 @@
+#include "symbolic/unifier.h"
+
+#include <cassert>
+
+#include "symbolic/config.h"
+#include "symbolic/toposort.h"
+
+namespace sym {
+
+Unifier::Unifier(const Unifier& other) : _mapping(other._mapping) {
+    _maintain.reserve(other._maintain.size());
+    for (const Term* term : other._maintain) _maintain.push_back(term->clone());
+}
+
+Unifier::~Unifier() {
+    for (const Term* term : _maintain) delete term;
+}
+
+void Unifier::maintain(const Term* term) { _maintain.push_back(term); }
+
+void Unifier::map(Name::ID id, const Term* term, Term::Option option) {
+    if (term->name().id() == id) return;
+    auto found = _mapping.find(id);
+    if (found != _mapping.end()) {
+        found->second->unify(term, *this, option);
+        return;
+    }
+    _mapping.emplace(id, term);
+}
+
+bool Unifier::equal(Name::ID id, const Term* term) {
+    auto found = _mapping.find(id);
+    if (found == _mapping.end()) return false;
+    return term->equal(found->second);
+}
+
+std::set<unsigned> Unifier::keys() const {
+    std::set<unsigned> result;
+    for (const auto& binding : _mapping) {
+        auto res = result.insert(binding.first);
+        assert(res.second);
+    }
+    return result;
+}
+
+bool Unifier::loopfree() const {
+    Toposort graph;
+    for (const auto& binding : _mapping) {
+        std::set<unsigned> targets;
+        binding.second->subterms(Term::BINDABLE, targets);
+        graph.insert(binding.first, std::move(targets));
+    }
+    try {
+        graph.sort();
+    } catch (NotSortable&) {
+        return false;
+    }
+    return true;
+}
+
+std::ostream& operator<<(std::ostream& os, const Unifier& unifier) {
+    for (const auto& binding : unifier._mapping) {
+        os << binding.first << conf_data_separator;
+        binding.second->info(os);
+        os << std::endl;
+    }
+    return os;
+}
+
+}  // namespace sym

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <vector>
+
+#include "common/exception.h"
+#include "symbolic/name.h"
+#include "symbolic/term.h"
+
+namespace sym {
+
+// Signal that two terms or facts do not match.
+class UnifyFailed : public common::Exception {};
+
+// A substitution from name identifiers to terms. Bound terms are not owned,
+// except those in the maintained list (configurations made by generalisation).
+class Unifier {
+public:
+    Unifier() = default;
+    // Shares the bindings of other; clones its maintained terms.
+    Unifier(const Unifier& other);
+    Unifier& operator=(const Unifier&) = delete;
+    ~Unifier();
+
+    void maintain(const Term* term);
+    // Records that id stands for term; an existing binding is unified with term instead.
+    void map(Name::ID id, const Term* term, Term::Option option);
+    bool exist(Name::ID id) const { return _mapping.count(id) != 0; }
+    const Term* evaluate(Name::ID id) const { return _mapping.at(id); }
+    // Whether id is bound to a term structurally equal to term.
+    bool equal(Name::ID id, const Term* term);
+    std::set<unsigned> keys() const;
+    bool loopfree() const;
+    bool empty() const { return _mapping.empty(); }
+
+    friend std::ostream& operator<<(std::ostream& os, const Unifier& unifier);
+
+private:
+    std::map<Name::ID, const Term*> _mapping;
+    std::vector<const Term*> _maintain;
+};
+
+std::ostream& operator<<(std::ostream& os, const Unifier& unifier);
+
+}  // namespace sym
