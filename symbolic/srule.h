@@ -101,8 +101,9 @@ protected:
     virtual std::set<unsigned> conclusion_subterms(unsigned long mask) const = 0;
     virtual void simplify() = 0;
 
-    // Counts, per identifier of the mask, the facts of the body it occurs in.
-    std::map<unsigned, unsigned> count_body(unsigned long mask, const Unifier* unifier) const;
+    // Counts, per identifier of the mask, the premises, events and states it occurs in.
+    std::map<unsigned, unsigned> count_body(unsigned long mask) const;
+    static void count_ids(std::map<unsigned, unsigned>& counts, const std::set<unsigned>& ids);
     // Drops premises knowing a variable or configuration that occurs nowhere else.
     void drop_unconstrained(const std::map<unsigned, unsigned>& counts);
     // Recomputes _latest: states with no strictly later state.

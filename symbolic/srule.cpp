@@ -1,0 +1,327 @@
+#include "symbolic/srule.h"
+
+#include <cassert>
+#include <memory>
+
+#include "common/runtime.h"
+#include "symbolic/event.h"
+#include "symbolic/know.h"
+#include "symbolic/renamer.h"
+#include "symbolic/state.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+const size_t StateRule::NONSELECTABLE = static_cast<size_t>(-1);
+size_t StateRule::_sid = 0;
+
+StateRule::StateRule(Type type) : _type(type) {}
+
+StateRule::~StateRule() {
+    for (auto& know : _knows) delete know.first;
+    for (Event* event : _events) delete event;
+    for (auto& state : _states) delete state.second.first;
+    for (State* state : _past_states) delete state;
+}
+
+size_t StateRule::next_sid() { return ++_sid; }
+
+void StateRule::add_predicate(Fact* fact) {
+    switch (fact->type()) {
+    case Fact::OKNOW:
+        add_knowledge(static_cast<Know*>(fact));
+        break;
+    case Fact::EVENT:
+        add_event(static_cast<Event*>(fact));
+        break;
+    default:
+        throw common::UserError("add_predicate", "predicate type cannot be accepted");
+    }
+}
+
+void StateRule::add_knowledge(Know* know) { _knows.emplace_back(know, std::make_pair(true, _latest)); }
+
+void StateRule::add_event(Event* event) { _events.push_back(event); }
+
+void StateRule::add_state(State* state) {
+    SID sid = next_sid();
+    _latest.insert(sid);
+    auto index = _states.emplace(sid, std::make_pair(state, _latest));
+    assert(index.second);
+    for (auto& know : _knows) know.second.second = _latest;
+    _partitions.emplace_back(SIDs{sid}, SIDs{});
+}
+
+size_t StateRule::select() const {
+    for (size_t i = 0; i < _knows.size(); ++i) {
+        const Know* know = _knows[i].first;
+        if (!know->selectable()) continue;
+        if (know->term()->type() != Term::CONFG || _knows[i].second.first) return i;
+    }
+    return NONSELECTABLE;
+}
+
+bool StateRule::is_confg_at(size_t index) const {
+    assert(index != NONSELECTABLE);
+    return _knows.at(index).first->term()->type() == Term::CONFG;
+}
+
+void StateRule::set_nonselectable_at(size_t index) {
+    assert(index != NONSELECTABLE);
+    _knows.at(index).second.first = false;
+}
+
+bool StateRule::all_event_predicates() const { return _knows.empty(); }
+
+void StateRule::insert_base(StateRule* rule, const Unifier& unifier, size_t except) const {
+    for (const Event* event : _events) rule->_events.push_back(static_cast<Event*>(event->map(unifier)));
+    for (size_t i = 0; i < _knows.size(); ++i) {
+        if (i == except) continue;
+        rule->_knows.emplace_back(static_cast<Know*>(_knows[i].first->map(unifier)), _knows[i].second);
+    }
+    for (const auto& state : _states) {
+        std::unique_ptr<State> image(static_cast<State*>(state.second.first->map(unifier)));
+        rule->_states.emplace(state.first, std::make_pair(image.get(), state.second.second));
+        image.release();
+    }
+    for (const State* state : _past_states) rule->_past_states.push_back(static_cast<State*>(state->map(unifier)));
+}
+
+StateRule* StateRule::rename(Renamer& renamer) {
+    for (Event* event : _events) event->rename(renamer);
+
+    std::map<SID, SID> sid_map;
+    for (const auto& state : _states) {
+        auto res = sid_map.emplace(state.first, next_sid());
+        assert(res.second);
+    }
+
+    for (const auto& entry : sid_map) {
+        std::pair<State*, SIDs> old = _states.at(entry.first);
+        old.first->rename(renamer);
+        auto res = _states.emplace(entry.second, std::make_pair(old.first, SIDs{}));
+        assert(res.second);
+        SIDs& ordering = res.first->second.second;
+        for (SID sid : old.second) {
+            auto image = sid_map.find(sid);
+            if (image == sid_map.end()) continue;
+            auto suc = ordering.insert(image->second);
+            assert(suc.second == true);
+        }
+        _states.erase(entry.first);
+    }
+
+    for (auto& know : _knows) {
+        know.first->rename(renamer);
+        SIDs images;
+        for (SID sid : know.second.second) {
+            auto image = sid_map.find(sid);
+            if (image == sid_map.end()) continue;
+            auto suc = images.insert(image->second);
+            assert(suc.second == true);
+        }
+        know.second.second = std::move(images);
+    }
+
+    for (auto partition = _partitions.begin(); partition != _partitions.end();) {
+        SIDs first, second;
+        for (SID sid : partition->first) {
+            auto image = sid_map.find(sid);
+            if (image == sid_map.end()) continue;
+            auto suc = first.insert(image->second);
+            assert(suc.second == true);
+        }
+        for (SID sid : partition->second) {
+            auto image = sid_map.find(sid);
+            if (image == sid_map.end()) continue;
+            auto suc = second.insert(image->second);
+            assert(suc.second == true);
+        }
+        if (first.empty()) {
+            partition = _partitions.erase(partition);
+            continue;
+        }
+        partition->first = std::move(first);
+        partition->second = std::move(second);
+        ++partition;
+    }
+
+    for (State* state : _past_states) state->rename(renamer);
+
+    SIDs latest;
+    for (SID sid : _latest) {
+        auto image = sid_map.find(sid);
+        if (image == sid_map.end()) continue;
+        auto res = latest.insert(image->second);
+        assert(res.second);
+    }
+    _latest = std::move(latest);
+    return this;
+}
+
+void StateRule::recompute_latest() {
+    _latest.clear();
+    for (const auto& state : _states) {
+        bool latest = true;
+        for (SID other : state.second.second) {
+            if (other == state.first) continue;
+            auto found = _states.find(other);
+            if (found == _states.end() || found->second.second.count(state.first) == 0) {
+                latest = false;
+                break;
+            }
+        }
+        if (latest) _latest.insert(state.first);
+    }
+}
+
+const State* StateRule::first_state(const std::pair<SIDs, SIDs>& partition) const {
+    return _states.at(*partition.first.begin()).first;
+}
+
+void StateRule::info(std::ostream& os) const {
+    for (size_t i = 0; i < _knows.size(); ++i) {
+        if (i > 0) os << ", " << std::endl;
+        _knows[i].first->info(os);
+        os << " : ";
+        bool first = true;
+        for (SID sid : _knows[i].second.second) {
+            if (!first) os << ", ";
+            first = false;
+            os << sid;
+        }
+    }
+    for (size_t j = 0; j < _events.size(); ++j) {
+        if (!_knows.empty() || j > 0) os << ", " << std::endl;
+        _events[j]->info(os);
+    }
+    if (!_knows.empty() || !_events.empty()) os << std::endl;
+    os << "--[" << std::endl;
+    for (const auto& state : _states) {
+        os << state.first << " - ";
+        state.second.first->info(os);
+        os << " : ";
+        if (state.second.second.empty()) {
+            os << "[ ]";
+        } else {
+            os << "[";
+            bool first = true;
+            for (SID sid : state.second.second) {
+                if (!first) os << ", ";
+                first = false;
+                os << sid;
+            }
+            os << "]";
+        }
+        os << std::endl;
+    }
+    os << "]-> ";
+}
+
+StateConstRule::StateConstRule(Fact* conclusion) : StateRule(CONSIST), _conclusion(conclusion) {}
+
+StateConstRule::~StateConstRule() { delete _conclusion; }
+
+bool StateConstRule::event_conclusion() const { return _conclusion->type() == Fact::EVENT; }
+
+void StateConstRule::info(std::ostream& os) const {
+    StateRule::info(os);
+    _conclusion->info(os);
+    os << std::endl;
+}
+
+StateRule* StateConstRule::map(const Unifier& unifier, Index except) const {
+    std::unique_ptr<StateConstRule> rule(new StateConstRule(_conclusion->map(unifier)));
+    insert_base(rule.get(), unifier, except);
+    rule->_partitions = _partitions;
+    rule->_latest = _latest;
+    return rule.release();
+}
+
+StateRule* StateConstRule::rename(Renamer& renamer) {
+    _conclusion->rename(renamer);
+    return StateRule::rename(renamer);
+}
+
+void StateConstRule::update_conclusion(const Unifier& unifier) {
+    Fact* image = _conclusion->map(unifier);
+    delete _conclusion;
+    _conclusion = image;
+}
+
+std::set<unsigned> StateConstRule::conclusion_subterms(unsigned long mask) const {
+    return _conclusion->subterms(mask);
+}
+
+StateTransRule::StateTransRule() : StateRule(TRANSFR) {}
+
+StateTransRule::~StateTransRule() {
+    for (auto& conversion : _conversions) {
+        delete conversion.first;
+        delete conversion.second;
+    }
+}
+
+void StateTransRule::add_conversion(State* from, State* to) { _conversions.emplace_back(from, to); }
+
+void StateTransRule::info(std::ostream& os) const {
+    StateRule::info(os);
+    os << std::endl;
+    for (const auto& conversion : _conversions) {
+        os << "<";
+        if (conversion.first)
+            conversion.first->info(os);
+        else
+            os << "[EMPTY]";
+        os << ", ";
+        conversion.second->info(os);
+        os << ">" << std::endl;
+    }
+}
+
+StateRule* StateTransRule::map(const Unifier& unifier, Index except) const {
+    std::unique_ptr<StateTransRule> rule(new StateTransRule());
+    for (const auto& conversion : _conversions) {
+        std::unique_ptr<State> from(conversion.first ? static_cast<State*>(conversion.first->map(unifier)) : nullptr);
+        std::unique_ptr<State> to(static_cast<State*>(conversion.second->map(unifier)));
+        rule->_conversions.emplace_back(from.get(), to.get());
+        from.release();
+        to.release();
+    }
+    insert_base(rule.get(), unifier, except);
+    rule->_partitions = _partitions;
+    rule->_latest = _latest;
+    return rule.release();
+}
+
+StateRule* StateTransRule::rename(Renamer& renamer) {
+    for (auto& conversion : _conversions) {
+        if (conversion.first) conversion.first->rename(renamer);
+        conversion.second->rename(renamer);
+    }
+    return StateRule::rename(renamer);
+}
+
+void StateTransRule::update_conclusion(const Unifier& unifier) {
+    for (auto& conversion : _conversions) {
+        if (conversion.first) {
+            State* image = static_cast<State*>(conversion.first->map(unifier));
+            delete conversion.first;
+            conversion.first = image;
+        }
+        State* image = static_cast<State*>(conversion.second->map(unifier));
+        delete conversion.second;
+        conversion.second = image;
+    }
+}
+
+std::set<unsigned> StateTransRule::conclusion_subterms(unsigned long mask) const {
+    std::set<unsigned> ids;
+    for (const auto& conversion : _conversions) {
+        if (conversion.first) conversion.first->subterms(mask, ids);
+        conversion.second->subterms(mask, ids);
+    }
+    return ids;
+}
+
+}  // namespace sym

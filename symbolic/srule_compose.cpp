@@ -1,0 +1,162 @@
+#include <cassert>
+#include <memory>
+#include <string>
+
+#include "symbolic/know.h"
+#include "symbolic/renamer.h"
+#include "symbolic/srule.h"
+#include "symbolic/state.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+std::vector<StateRule::Mapping> StateRule::partition_mappings(const StateRule* provider, const StateRule* consumer,
+                                                              const Unifier& unifier) {
+    std::vector<std::string> consumer_keys;
+    std::vector<Name::ID> consumer_predicates;
+    for (const auto& partition : consumer->_partitions) {
+        const State* state = consumer->first_state(partition);
+        consumer_keys.push_back(state->key(unifier));
+        consumer_predicates.push_back(state->predicate().id());
+    }
+
+    std::vector<Mapping> complete;
+    std::vector<std::pair<Mapping, std::vector<bool>>> stack;
+    stack.emplace_back(Mapping{}, std::vector<bool>(consumer->_partitions.size(), false));
+    while (!stack.empty()) {
+        auto top = stack.back();
+        stack.pop_back();
+        const Mapping& mapping = top.first;
+        if (mapping.size() == provider->_partitions.size()) {
+            complete.push_back(mapping);
+            continue;
+        }
+        const auto& this_name = provider->_partitions.at(mapping.size());
+        assert(this_name.first.empty() == false);
+        const State* state = provider->first_state(this_name);
+        std::string key = state->key(unifier);
+
+        bool same_process = false;
+        for (size_t i = 0; i < consumer_keys.size(); ++i) {
+            if (consumer_keys[i] != key) continue;
+            same_process = true;
+            if (!top.second[i]) {
+                Mapping next = mapping;
+                next.push_back(i);
+                std::vector<bool> taken = top.second;
+                taken[i] = true;
+                stack.emplace_back(std::move(next), std::move(taken));
+            }
+            break;
+        }
+        if (same_process) continue;
+
+        Mapping separate = mapping;
+        separate.push_back(NONSELECTABLE);
+        stack.emplace_back(std::move(separate), top.second);
+        for (size_t i = 0; i < consumer_predicates.size(); ++i) {
+            if (consumer_predicates[i] != state->predicate().id()) continue;
+            Mapping next = mapping;
+            next.push_back(i);
+            std::vector<bool> taken = top.second;
+            taken[i] = true;
+            stack.emplace_back(std::move(next), std::move(taken));
+        }
+    }
+    return complete;
+}
+
+void StateRule::unify_mapped_keys(const StateRule* provider, const StateRule* consumer, const Mapping& mappings,
+                                  Unifier& unifier) {
+    for (size_t i = 0; i < mappings.size(); ++i) {
+        if (mappings[i] == NONSELECTABLE) continue;
+        provider->first_state(provider->_partitions.at(i))
+            ->unify_key(consumer->first_state(consumer->_partitions.at(mappings[i])), unifier);
+    }
+    if (!unifier.loopfree()) throw UnifyFailed();
+}
+
+void StateRule::merge_partitions(const StateRule* provider, const Mapping& mappings, StateRule* ret) {
+    const Partitions& _partitions = provider->_partitions;
+    assert(mappings.size() == _partitions.size());
+    for (size_t i = 0; i < _partitions.size(); ++i) {
+        assert(_partitions.at(i).second.empty());
+        size_t mapping = mappings[i];
+        if (mapping == NONSELECTABLE) {
+            ret->_partitions.push_back(_partitions[i]);
+            continue;
+        }
+        for (SID sid : _partitions[i].first) {
+            auto res = ret->_partitions.at(mapping).first.insert(sid);
+            assert(res.second);
+            if (!ret->_partitions.at(mapping).second.empty()) {
+                assert(ret->_partitions.at(mapping).second.size() == 1);
+                ret->_states.at(sid).second.insert(*ret->_partitions.at(mapping).second.begin());
+            }
+        }
+    }
+}
+
+std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rule) const {
+    assert(this != rule);
+    std::list<StateRule*> result;
+    Unifier unifier;
+    try {
+        const Know* premise = rule->_knows.at(index).first;
+        if (_conclusion->type() == Fact::OKNOW) {
+            bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
+            bool needs_configuration = premise->term()->type() == Term::CONFG;
+            if (provides_configuration != needs_configuration) throw UnifyFailed();
+        }
+        _conclusion->unify(premise, unifier);
+        if (!unifier.loopfree()) throw UnifyFailed();
+    } catch (UnifyFailed&) {
+        return result;
+    }
+    for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
+        StateRule* composed = compose(mapping, unifier, index, rule);
+        if (composed) result.push_back(composed);
+    }
+    return result;
+}
+
+StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, size_t index,
+                                   const StateRule* rule) const {
+    assert(_partitions.size() == mappings.size());
+    std::unique_ptr<StateRule> ret;
+    try {
+        unify_mapped_keys(this, rule, mappings, unifier);
+
+        ret.reset(rule->map(unifier, index));
+        insert_base(ret.get(), unifier, NONSELECTABLE);
+
+        // The provider's states hold no later than the resolved knowledge is needed.
+        const auto& resolved = rule->_knows.at(index).second;
+        for (const auto& state : _states) {
+            for (SID sid : resolved.second) {
+                auto suc = ret->_states.at(state.first).second.insert(sid);
+                assert(suc.second == true);
+            }
+        }
+        if (_states.empty()) {
+            for (size_t i = ret->_knows.size() - _knows.size(); i < ret->_knows.size(); ++i)
+                ret->_knows[i].second = resolved;
+        }
+
+        merge_partitions(this, mappings, ret.get());
+
+        if (rule->_states.empty()) {
+            assert(rule->_latest.size() == 0);
+            ret->_latest = _latest;
+        }
+
+        ret->validate();
+        Renamer renamer;
+        ret->rename(renamer);
+    } catch (UnifyFailed&) {
+        return nullptr;
+    }
+    return ret.release();
+}
+
+}  // namespace sym

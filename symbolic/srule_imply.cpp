@@ -1,0 +1,187 @@
+#include <algorithm>
+#include <cassert>
+
+#include "symbolic/event.h"
+#include "symbolic/know.h"
+#include "symbolic/srule.h"
+#include "symbolic/state.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+namespace {
+
+typedef std::vector<unsigned> IndexMap;
+
+// Every injective assignment of general facts to specific facts that match
+// pairwise on their own, in the order of a last-in-first-out search.
+template <class Match>
+std::vector<IndexMap> index_maps(size_t general, size_t specific, Match match) {
+    std::vector<IndexMap> complete;
+    IndexMap all;
+    for (unsigned i = 0; i < specific; ++i) all.push_back(i);
+    std::vector<std::pair<IndexMap, IndexMap>> stack;
+    stack.emplace_back(all, IndexMap{});
+    while (!stack.empty()) {
+        auto top = stack.back();
+        stack.pop_back();
+        const IndexMap& free = top.first;
+        const IndexMap& map = top.second;
+        assert(map.size() <= general);
+        if (map.size() == general) {
+            complete.push_back(map);
+            continue;
+        }
+        size_t p = map.size();
+        for (size_t i = 0; i < free.size(); ++i) {
+            if (!match(p, free[i])) continue;
+            IndexMap rest = free;
+            rest.erase(rest.begin() + static_cast<long>(i));
+            IndexMap next = map;
+            next.push_back(free[i]);
+            stack.emplace_back(std::move(rest), std::move(next));
+        }
+    }
+    return complete;
+}
+
+bool matches(const Fact* general, const Fact* specific) {
+    Unifier unifier;
+    try {
+        general->unify_to(specific, unifier);
+    } catch (UnifyFailed&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool StateConstRule::imply(const StateConstRule* rule) const {
+    if (_events.size() > rule->_events.size() || _knows.size() > rule->_knows.size() ||
+        _states.size() > rule->_states.size())
+        return false;
+    Unifier unifier;
+    try {
+        _conclusion->unify_to(rule->_conclusion, unifier);
+    } catch (UnifyFailed&) {
+        return false;
+    }
+    return belong(unifier, rule);
+}
+
+bool StateTransRule::imply(const StateTransRule* rule) const {
+    if (_events.size() > rule->_events.size() || _knows.size() > rule->_knows.size() ||
+        _states.size() > rule->_states.size())
+        return false;
+    Unifier unifier;
+    try {
+        for (size_t i = 0; i < _conversions.size(); ++i) {
+            if (i >= rule->_conversions.size()) return false;
+            const auto& general = _conversions[i];
+            const auto& specific = rule->_conversions[i];
+            if (general.first && specific.first)
+                general.first->unify_to(specific.first, unifier);
+            else if (general.first || specific.first)
+                return false;
+            general.second->unify_to(specific.second, unifier);
+        }
+    } catch (UnifyFailed&) {
+        return false;
+    }
+    return belong(unifier, rule);
+}
+
+bool StateRule::belong(const Unifier& unifier, const StateRule* rule) const {
+    assert(_knows.size() <= rule->_knows.size());
+    std::vector<IndexMap> kmaps = index_maps(_knows.size(), rule->_knows.size(), [&](size_t p, unsigned i) {
+        return matches(_knows[p].first, rule->_knows[i].first);
+    });
+
+    assert(_events.size() <= rule->_events.size());
+    std::vector<IndexMap> emaps = index_maps(_events.size(), rule->_events.size(), [&](size_t p, unsigned i) {
+        return matches(_events[p], rule->_events[i]);
+    });
+
+    assert(_states.size() <= rule->_states.size());
+    std::vector<std::map<SID, SID>> smaps;
+    {
+        std::vector<SID> general, specific;
+        for (const auto& state : _states) general.push_back(state.first);
+        for (const auto& state : rule->_states) specific.push_back(state.first);
+        typedef std::pair<std::pair<std::vector<SID>, std::vector<SID>>, std::map<SID, SID>> Entry;
+        std::vector<Entry> stack;
+        stack.emplace_back(std::make_pair(general, specific), std::map<SID, SID>{});
+        while (!stack.empty()) {
+            Entry top = stack.back();
+            stack.pop_back();
+            const std::map<SID, SID>& smap = top.second;
+            assert(smap.size() <= _states.size());
+            if (smap.size() == _states.size()) {
+                smaps.push_back(smap);
+                continue;
+            }
+            const std::vector<SID>& todo = top.first.first;
+            const std::vector<SID>& free = top.first.second;
+            SID g = todo.back();
+            for (size_t i = 0; i < free.size(); ++i) {
+                if (!matches(_states.at(g).first, rule->_states.at(free[i]).first)) continue;
+                std::vector<SID> rest_todo(todo.begin(), todo.end() - 1);
+                std::vector<SID> rest_free = free;
+                rest_free.erase(rest_free.begin() + static_cast<long>(i));
+                std::map<SID, SID> next = smap;
+                auto ret = next.emplace(g, free[i]);
+                assert(ret.second == true);
+                stack.emplace_back(std::make_pair(std::move(rest_todo), std::move(rest_free)), std::move(next));
+            }
+        }
+    }
+
+    for (const IndexMap& kmap : kmaps)
+        for (const IndexMap& emap : emaps)
+            for (const auto& smap : smaps)
+                if (belong(kmap, emap, smap, unifier, rule)) return true;
+    return false;
+}
+
+bool StateRule::belong(std::vector<unsigned> kmap, std::vector<unsigned> emap, std::map<SID, SID> smap,
+                       Unifier unifier, const StateRule* rule) const {
+    assert(_knows.size() == kmap.size());
+    assert(_events.size() == emap.size());
+    assert(_states.size() == smap.size());
+
+    // The specific premise must be needed no earlier than the general one.
+    for (size_t i = 0; i < _knows.size(); ++i) {
+        SIDs general;
+        for (SID sid : _knows[i].second.second)
+            for (SID later : _states.at(sid).second) general.insert(smap.at(later));
+        SIDs specific;
+        for (SID sid : rule->_knows.at(kmap[i]).second.second) {
+            const SIDs& ordering = rule->_states.at(sid).second;
+            specific.insert(ordering.begin(), ordering.end());
+        }
+        if (!std::includes(specific.begin(), specific.end(), general.begin(), general.end())) return false;
+    }
+
+    // The time order among the general states must hold among their images.
+    for (const auto& state : _states) {
+        SIDs translated;
+        for (SID sid : state.second.second) {
+            auto ret = translated.insert(smap.at(sid));
+            assert(ret.second == true);
+        }
+        const SIDs& ordering = rule->_states.at(smap.at(state.first)).second;
+        if (!std::includes(ordering.begin(), ordering.end(), translated.begin(), translated.end())) return false;
+    }
+
+    try {
+        for (const auto& entry : smap) _states.at(entry.first).first->unify_to(rule->_states.at(entry.second).first, unifier);
+        for (size_t i = 0; i < _events.size(); ++i) _events[i]->unify_to(rule->_events.at(emap[i]), unifier);
+        for (size_t i = 0; i < _knows.size(); ++i) _knows[i].first->unify_to(rule->_knows.at(kmap[i]).first, unifier);
+    } catch (UnifyFailed&) {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace sym

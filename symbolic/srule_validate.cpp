@@ -1,0 +1,329 @@
+#include <algorithm>
+#include <cassert>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "common/runtime.h"
+#include "symbolic/event.h"
+#include "symbolic/know.h"
+#include "symbolic/renamer.h"
+#include "symbolic/srule.h"
+#include "symbolic/state.h"
+#include "symbolic/unifier.h"
+
+namespace sym {
+
+namespace {
+
+// Facts that left the rule during validation; deleted when validation ends,
+// after the substitution that points into them has been applied.
+struct Removeables {
+    std::vector<Fact*> facts;
+    ~Removeables() {
+        for (Fact* fact : facts) delete fact;
+    }
+    void add(Fact* fact) { facts.push_back(fact); }
+};
+
+bool includes(const std::set<size_t>& outer, const std::set<size_t>& inner) {
+    return std::includes(outer.begin(), outer.end(), inner.begin(), inner.end());
+}
+
+}  // namespace
+
+void StateRule::count_ids(std::map<unsigned, unsigned>& counts, const std::set<unsigned>& ids) {
+    for (unsigned id : ids) ++counts[id];
+}
+
+std::map<unsigned, unsigned> StateRule::count_body(unsigned long mask) const {
+    std::map<unsigned, unsigned> counts;
+    for (const auto& know : _knows) count_ids(counts, know.first->subterms(mask));
+    for (const Event* event : _events) count_ids(counts, event->subterms(mask));
+    for (const auto& state : _states) count_ids(counts, state.second.first->subterms(mask));
+    return counts;
+}
+
+void StateRule::drop_unconstrained(const std::map<unsigned, unsigned>& counts) {
+    for (auto know = _knows.begin(); know != _knows.end();) {
+        const Term* term = know->first->term();
+        if (term->type() == Term::VARIA || term->type() == Term::CONFG) {
+            auto count = counts.find(term->name().id());
+            if (count != counts.end() && count->second == 1) {
+                delete know->first;
+                know = _knows.erase(know);
+                continue;
+            }
+        }
+        ++know;
+    }
+}
+
+bool StateRule::try_validate() {
+    try {
+        validate();
+    } catch (UnifyFailed&) {
+        return false;
+    }
+    return true;
+}
+
+void StateRule::validate() {
+    Removeables removeables;
+    Unifier unifier;
+
+    // Close the ordering sets transitively.
+    for (bool grown = true; grown;) {
+        grown = false;
+        for (auto& state : _states) {
+            SIDs copy = state.second.second;
+            for (SID later : copy) {
+                if (later == state.first) continue;
+                auto found = _states.find(later);
+                if (found == _states.end()) continue;
+                for (SID sid : found->second.second)
+                    if (state.second.second.insert(sid).second) grown = true;
+            }
+        }
+    }
+
+    // Events that generate the same fresh nonce are one event.
+    if (_events.size() >= 2) {
+        std::map<unsigned, std::set<size_t>> positions;
+        for (size_t i = 0; i < _events.size(); ++i)
+            for (unsigned id : _events[i]->fresh_nonces(unifier)) positions[id].insert(i);
+        for (const auto& entry : positions) {
+            if (entry.second.size() < 2) continue;
+            size_t p = *entry.second.begin();
+            for (size_t q : entry.second)
+                if (q != p) _events[p]->unify(_events[q], unifier);
+        }
+        for (const auto& entry : positions) {
+            if (entry.second.size() < 2) continue;
+            size_t p = *entry.second.begin();
+            for (size_t q : entry.second) {
+                if (q == p || _events[q] == nullptr) continue;
+                removeables.add(_events[q]);
+                _events[q] = nullptr;
+            }
+        }
+        _events.erase(std::remove(_events.begin(), _events.end(), nullptr), _events.end());
+    }
+
+    if (!unifier.loopfree()) throw UnifyFailed();
+
+    // A state must not have the key of a state that no longer holds.
+    for (size_t p = 0; p < _past_states.size(); ++p) {
+        std::string past = _past_states[p]->key(unifier);
+        for (const auto& state : _states)
+            if (state.second.first->key(unifier) == past) throw UnifyFailed();
+        for (size_t q = p + 1; q < _past_states.size(); ++q)
+            if (_past_states[q]->key(unifier) == past) throw UnifyFailed();
+    }
+
+    // Two processes cannot have the same key.
+    std::set<std::string> process_keys;
+    for (auto i = _partitions.begin(); i != _partitions.end(); ++i) {
+        assert(i->first.empty() == false);
+        for (SID sid : i->first) {
+            auto found = _states.find(sid);
+            if (found == _states.end()) continue;
+            if (!process_keys.insert(found->second.first->key(unifier)).second) throw UnifyFailed();
+            break;
+        }
+    }
+
+    std::map<unsigned, unsigned> counts = count_body(Term::BINDABLE);
+    count_ids(counts, conclusion_subterms(Term::BINDABLE));
+
+    // A state is redundant beside an earlier state of its process when nothing
+    // lies between them and it differs only in variables used nowhere else.
+    std::map<SID, SID> redundant;
+    for (const auto& state : _states) {
+        const SID s = state.first;
+        std::string key = state.second.first->key(unifier);
+        for (SID p : state.second.second) {
+            if (p == s || redundant.count(p)) continue;
+            auto previous = _states.find(p);
+            if (previous == _states.end() || previous->second.first->key(unifier) != key) continue;
+            bool between = false;
+            for (SID d : state.second.second) {
+                if (d == s || previous->second.second.count(d)) continue;
+                auto found = _states.find(d);
+                if (found != _states.end() && found->second.second.count(p)) {
+                    between = true;
+                    break;
+                }
+            }
+            if (between) continue;
+            Unifier match;
+            try {
+                state.second.first->unify_to(previous->second.first, match);
+            } catch (UnifyFailed&) {
+                continue;
+            }
+            if (!match.loopfree()) continue;
+            bool local = true;
+            for (unsigned id : match.keys()) {
+                auto count = counts.find(id);
+                if (count == counts.end() || count->second != 1) {
+                    local = false;
+                    break;
+                }
+            }
+            if (!local) continue;
+            redundant.emplace(s, p);
+            break;
+        }
+    }
+    for (const auto& fold : redundant) {
+        auto state = _states.find(fold.first);
+        removeables.add(state->second.first);
+        for (auto& know : _knows)
+            if (know.second.second.count(fold.first)) know.second.second.insert(fold.second);
+        _states.erase(state);
+    }
+
+    // Rebuild the premises under the substitution, merging duplicates.
+    Knows knows;
+    try {
+        for (const auto& know : _knows) {
+            Know* image = static_cast<Know*>(know.first->map(unifier));
+            auto used = knows.end();
+            for (auto entry = knows.begin(); entry != knows.end(); ++entry) {
+                if (entry->first->equal(image)) {
+                    used = entry;
+                    break;
+                }
+            }
+            if (used != knows.end()) {
+                removeables.add(image);
+            } else {
+                knows.emplace_back(image, std::make_pair(know.second.first, SIDs{}));
+                used = knows.end() - 1;
+            }
+            used->second.second.insert(know.second.second.begin(), know.second.second.end());
+        }
+    } catch (...) {
+        for (auto& entry : knows) delete entry.first;
+        throw;
+    }
+    for (auto& know : _knows) removeables.add(know.first);
+    _knows = std::move(knows);
+
+    for (Event*& event : _events) {
+        Event* image = static_cast<Event*>(event->map(unifier));
+        removeables.add(event);
+        event = image;
+    }
+    States states;
+    for (auto& state : _states) {
+        auto ret = states.emplace(state.first, std::make_pair(static_cast<State*>(state.second.first->map(unifier)),
+                                                              state.second.second));
+        assert(ret.second);
+        removeables.add(state.second.first);
+        state.second.first = nullptr;
+    }
+    _states = std::move(states);
+    for (State*& state : _past_states) {
+        State* image = static_cast<State*>(state->map(unifier));
+        removeables.add(state);
+        state = image;
+    }
+
+    // Constants first, then functions, nonces, configurations, parameters, timestamps, variables.
+    std::stable_sort(_knows.begin(), _knows.end(), [](const auto& a, const auto& b) {
+        return a.first->term()->type() > b.first->term()->type();
+    });
+
+    update_conclusion(unifier);
+    simplify();
+}
+
+void StateConstRule::simplify() {
+    std::map<unsigned, unsigned> counts = count_body(Term::VARIA | Term::CONFG);
+    count_ids(counts, _conclusion->subterms(Term::VARIA | Term::CONFG));
+    drop_unconstrained(counts);
+    for (const auto& know : _knows)
+        if (know.first->equal(_conclusion)) throw UnifyFailed();
+    if (select() == NONSELECTABLE && _conclusion->type() == Fact::OKNOW &&
+        static_cast<const Know*>(_conclusion)->term()->type() == Term::VARIA) {
+        info(std::cout);
+        throw common::UserError("simplify", "if predicates are in set N, the conclusion should not be a variable");
+    }
+}
+
+void StateTransRule::simplify() {
+    std::map<unsigned, unsigned> counts = count_body(Term::VARIA | Term::CONFG);
+    for (const auto& conversion : _conversions) {
+        if (conversion.first) count_ids(counts, conversion.first->subterms(Term::VARIA | Term::CONFG));
+        count_ids(counts, conversion.second->subterms(Term::VARIA | Term::CONFG));
+    }
+    drop_unconstrained(counts);
+}
+
+StateRule* StateRule::accessable(Query states) const {
+    std::unique_ptr<StateRule> rule;
+    try {
+        Unifier unifier;
+        for (auto partition = _partitions.begin(); partition != _partitions.end(); ++partition) {
+            assert(partition->first.empty() == false);
+            const State* first = _states.at(*partition->first.begin()).first;
+            for (auto sid = std::next(partition->first.begin()); sid != partition->first.end(); ++sid)
+                first->unify(_states.at(*sid).first, unifier);
+        }
+        if (!unifier.loopfree()) throw UnifyFailed();
+
+        rule.reset(map(unifier, NONSELECTABLE));
+        rule->_partitions = _partitions;
+        for (auto i = rule->_partitions.begin(); i != rule->_partitions.end(); ++i) {
+            assert(i->first.empty() == false);
+            for (auto sid = std::next(i->first.begin()); sid != i->first.end(); ++sid) {
+                auto found = rule->_states.find(*sid);
+                if (found == rule->_states.end()) continue;
+                delete found->second.first;
+                rule->_states.erase(found);
+            }
+        }
+        rule->validate();
+        Renamer renamer;
+        rule->rename(renamer);
+        rule->recompute_latest();
+
+        std::set<unsigned> configurations;
+        for (const auto& state : rule->_states) state.second.first->subterms(Term::CONFG, configurations);
+        for (const auto& know : rule->_knows) {
+            const Term* term = know.first->term();
+            if (term->type() == Term::CONFG && configurations.count(term->name().id())) throw UnifyFailed();
+        }
+    } catch (UnifyFailed&) {
+        return nullptr;
+    }
+
+    // Match each process to a queried state, depth first.
+    std::vector<std::pair<std::vector<unsigned>, size_t>> stack;
+    stack.emplace_back(std::vector<unsigned>(states.size(), 0), 0);
+    while (!stack.empty()) {
+        auto top = stack.back();
+        stack.pop_back();
+        size_t partition = top.second;
+        if (partition == rule->_partitions.size()) return rule.release();
+        assert(rule->_partitions.at(partition).first.size() == 1);
+        const State* state = rule->first_state(rule->_partitions.at(partition));
+        for (size_t i = 0; i < states.size(); ++i) {
+            if (!states[i].second && top.first[i] != 0) continue;
+            Unifier match;
+            try {
+                state->unify_to(states[i].first, match);
+            } catch (UnifyFailed&) {
+                continue;
+            }
+            auto counts = top.first;
+            ++counts[i];
+            stack.emplace_back(std::move(counts), partition + 1);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace sym

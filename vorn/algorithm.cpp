@@ -1,0 +1,274 @@
+#include "vorn/algorithm.h"
+
+#include <cassert>
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include "symbolic/renamer.h"
+#include "symbolic/unifier.h"
+
+namespace vorn {
+
+using sym::StateConstRule;
+using sym::StateRule;
+using sym::StateTransRule;
+
+namespace {
+
+const std::string separator_short(43, '-');
+const std::string separator_long(86, '-');
+
+template <class Rule>
+Rule* rule_of(Rule* rule) {
+    return rule;
+}
+template <class Rule>
+Rule* rule_of(const std::pair<size_t, Rule*>& entry) {
+    return entry.second;
+}
+
+// The shared add procedure: reject the newcomer when a held rule implies it,
+// otherwise drop the held rules it implies (when `removes`) and append it.
+template <class Rule, class List, class Entry>
+bool add_rule(List& list, Rule* rule, const Entry& entry, bool removes) {
+    try {
+        for (auto i = list.begin(); i != list.end();) {
+            Rule* held = rule_of(*i);
+            if (held->imply(rule)) {
+                std::cout << "Adding failed. " << std::endl;
+                delete rule;
+                return false;
+            }
+            if (removes && rule->imply(held)) {
+                delete held;
+                i = list.erase(i);
+                continue;
+            }
+            ++i;
+        }
+    } catch (...) {
+        // The newcomer is owned here until it is appended.
+        delete rule;
+        throw;
+    }
+    std::cout << "Adding Successful. " << std::endl;
+    list.push_back(entry);
+    return true;
+}
+
+// A copy of the rule that passes over its selected configuration premise.
+template <class Rule>
+Rule* configuration_variant(const Rule* rule, size_t select) {
+    sym::Unifier unifier;
+    Rule* copy = static_cast<Rule*>(rule->map(unifier, StateRule::NONSELECTABLE));
+    copy->set_nonselectable_at(select);
+    sym::Renamer renamer;
+    copy->rename(renamer);
+    return copy;
+}
+
+// Composes the provider into the consumer's premise; reports and queues the results.
+template <class Rule>
+void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, std::list<Rule*>& queue) {
+    std::list<StateRule*> results = provider->compose(index, consumer);
+    if (results.empty()) return;
+    std::cout << std::endl;
+    provider->info(std::cout);
+    std::cout << "Composes at index " << index << ":" << std::endl;
+    consumer->info(std::cout);
+    for (const StateRule* result : results) {
+        std::cout << std::endl << "Composition Successful for :" << std::endl;
+        result->info(std::cout);
+    }
+    for (StateRule* result : results) queue.push_back(static_cast<Rule*>(result));
+}
+
+void print_separator() { std::cout << std::endl << separator_short << std::endl << std::endl; }
+
+template <class List>
+void print_rules(std::ostream& os, const List& list, const std::string& heading, const std::string& label) {
+    os << heading << std::endl << std::endl;
+    for (const auto& entry : list) {
+        os << label << std::endl;
+        rule_of(entry)->info(os);
+        os << std::endl;
+    }
+}
+
+template <class List>
+void print_selectable_rules(std::ostream& os, const List& list, const std::string& heading) {
+    os << heading << std::endl << std::endl;
+    for (const auto& entry : list) {
+        os << "Select Rule at " << entry.first << ":" << std::endl;
+        entry.second->info(os);
+        os << std::endl;
+    }
+}
+
+// Frees what is left in a work queue when an exception ends a closure.
+template <class Rule>
+struct QueueGuard {
+    std::list<Rule*>& queue;
+    ~QueueGuard() {
+        if (std::uncaught_exceptions() == 0) return;
+        for (Rule* rule : queue) delete rule;
+        queue.clear();
+    }
+};
+
+template <class List>
+void delete_rules(List& list) {
+    for (auto& entry : list) delete rule_of(entry);
+    list.clear();
+}
+
+}  // namespace
+
+Algorithm::~Algorithm() {
+    delete_rules(_se_const_rules);
+    delete_rules(_ns_const_rules);
+    delete_rules(_se_trans_rules);
+    delete_rules(_ns_trans_rules);
+    delete_rules(_final_rules);
+    // Target rules live as long as the engine.
+    delete_rules(_target_rules);
+}
+
+bool Algorithm::add_se_const_rule(size_t select, StateConstRule* rule) {
+    assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
+    std::cout << "Try Add Selectable Consistent Rule at " << select << ":" << std::endl;
+    rule->info(std::cout);
+    return add_rule(_se_const_rules, rule, std::make_pair(select, rule), true);
+}
+
+bool Algorithm::add_ns_const_rule(StateConstRule* rule) {
+    assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == false);
+    std::cout << "Try Add Nonselectable Consistent Rule:" << std::endl;
+    rule->info(std::cout);
+    return add_rule(_ns_const_rules, rule, rule, true);
+}
+
+bool Algorithm::add_se_trans_rule(size_t select, StateTransRule* rule) {
+    assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
+    std::cout << "Try Add Selectable Transfer Rule at " << select << ":" << std::endl;
+    rule->info(std::cout);
+    return add_rule(_se_trans_rules, rule, std::make_pair(select, rule), true);
+}
+
+bool Algorithm::add_ns_trans_rule(StateTransRule* rule) {
+    assert(rule->select() == StateConstRule::NONSELECTABLE);
+    std::cout << "Try Add Nonselectable Transfer Rule:" << std::endl;
+    rule->info(std::cout);
+    return add_rule(_ns_trans_rules, rule, rule, true);
+}
+
+bool Algorithm::add_final_rule(StateConstRule* rule) {
+    assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == true);
+    std::cout << "Try Add Final Consistent Rule:" << std::endl;
+    rule->info(std::cout);
+    return add_rule(_final_rules, rule, rule, false);
+}
+
+void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
+    QueueGuard<StateConstRule> guard{rules};
+    while (!rules.empty()) {
+        StateConstRule* rule = rules.front();
+        rules.pop_front();
+        size_t select = rule->select();
+        bool event = rule->event_conclusion();
+        bool added;
+        if (select == StateRule::NONSELECTABLE) {
+            added = event ? add_final_rule(rule) : add_ns_const_rule(rule);
+        } else {
+            if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select));
+            added = add_se_const_rule(select, rule);
+        }
+        if (added) {
+            if (select != StateRule::NONSELECTABLE) {
+                for (const StateConstRule* provider : _ns_const_rules) compose_into(provider, select, rule, rules);
+            } else if (!event) {
+                for (const auto& consumer : _se_const_rules)
+                    compose_into<StateConstRule>(rule, consumer.first, consumer.second, rules);
+            }
+        }
+        print_separator();
+    }
+}
+
+void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) {
+    QueueGuard<StateTransRule> guard{rules};
+    while (!rules.empty()) {
+        StateTransRule* rule = rules.front();
+        rules.pop_front();
+        size_t select = rule->select();
+        if (select == StateRule::NONSELECTABLE) {
+            add_ns_trans_rule(rule);
+        } else if (add_se_trans_rule(select, rule)) {
+            if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select));
+            for (const StateConstRule* provider : _ns_const_rules) compose_into(provider, select, rule, rules);
+        }
+        print_separator();
+    }
+}
+
+void Algorithm::complete() {
+    std::cout << std::endl;
+    // Final rules are only ever appended, so the walk reaches those added on the way.
+    for (auto final_rule = _final_rules.begin(); final_rule != _final_rules.end(); ++final_rule) {
+        for (const StateTransRule* transfer : _ns_trans_rules) {
+            transfer->info(std::cout);
+            std::cout << "Transfer rule :" << std::endl;
+            (*final_rule)->info(std::cout);
+            std::cout << std::endl << separator_long << std::endl << std::endl;
+            std::list<StateConstRule*> results = transfer->transfer(*final_rule);
+            close_const_rule(results);
+        }
+    }
+}
+
+void Algorithm::analysis(std::vector<std::pair<sym::State*, bool>> queries) {
+    for (const StateConstRule* final_rule : _final_rules) {
+        StateRule* target = final_rule->accessable(queries);
+        if (target == nullptr) continue;
+        std::cout << "Analysis Accessability : " << std::endl;
+        final_rule->info(std::cout);
+        std::cout << std::endl;
+        std::cout << "Accessability Successful :" << std::endl;
+        target->info(std::cout);
+        std::cout << std::endl;
+        std::cout << separator_short << std::endl << std::endl;
+        _target_rules.push_back(static_cast<StateConstRule*>(target));
+    }
+}
+
+void Algorithm::print_se_const_rules(std::ostream& os) const {
+    print_selectable_rules(os, _se_const_rules, "Selectable Consistent Rules. ");
+}
+
+void Algorithm::print_ns_const_rules(std::ostream& os) const {
+    print_rules(os, _ns_const_rules, "Not Selectable Consistent Rules. ", "Not Selectable Rule :");
+}
+
+void Algorithm::print_se_trans_rules(std::ostream& os) const {
+    print_selectable_rules(os, _se_trans_rules, "Selectable Transfer Rules. ");
+}
+
+void Algorithm::print_ns_trans_rules(std::ostream& os) const {
+    print_rules(os, _ns_trans_rules, "Not Selectable Transfer Rules. ", "Not Selectable Rule :");
+}
+
+void Algorithm::print_final_rules(std::ostream& os) const {
+    print_rules(os, _final_rules, "Final Rules. ", "Final Rule :");
+}
+
+void Algorithm::print_target_rules(std::ostream& os) const {
+    print_rules(os, _target_rules, "Target Rules. ", "Target Rule :");
+}
+
+size_t Algorithm::rule_count() const {
+    return _se_const_rules.size() + _ns_const_rules.size() + _se_trans_rules.size() + _ns_trans_rules.size() +
+           _final_rules.size() + _target_rules.size();
+}
+
+}  // namespace vorn
