@@ -26,10 +26,6 @@ struct Removeables {
     void add(Fact* fact) { facts.push_back(fact); }
 };
 
-bool includes(const std::set<size_t>& outer, const std::set<size_t>& inner) {
-    return std::includes(outer.begin(), outer.end(), inner.begin(), inner.end());
-}
-
 }  // namespace
 
 void StateRule::count_ids(std::map<unsigned, unsigned>& counts, const std::set<unsigned>& ids) {
