@@ -14,25 +14,16 @@ void Configuration::info(std::ostream& os) const {
     os << conf_configuration_mark << _name << conf_configuration_mark;
 }
 
-void Configuration::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA) {
-        term->unify(this, unifier, option);
-        return;
-    }
-    if (term->type() == CONFG) {
-        unify_same_kind(term, unifier, option);
-        return;
-    }
-    bind_configuration(term, unifier, option);
+bool Configuration::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA) return term->try_unify(this, unifier, option);
+    if (term->type() == CONFG) return unify_same_kind(term, unifier, option);
+    return bind_configuration(term, unifier, option);
 }
 
-void Configuration::unify_to(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA) throw UnifyFailed();
-    if (unifier.exist(_name.id())) {
-        if (!unifier.equal(_name.id(), term)) throw UnifyFailed();
-        return;
-    }
-    bind_configuration(term, unifier, option);
+bool Configuration::try_unify_to(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA) return false;
+    if (unifier.exist(_name.id())) return unifier.equal(_name.id(), term);
+    return bind_configuration(term, unifier, option);
 }
 
 void Configuration::generalize(Type from, Type, Unifier&) const { assert(from != _type); }

@@ -11,17 +11,12 @@ Constant::Constant(const Name& name) : Term(CONST, name) {}
 
 void Constant::info(std::ostream& os) const { os << _name << conf_data_left_para << conf_data_right_para; }
 
-void Constant::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA || term->type() == CONFG) {
-        term->unify(this, unifier, option);
-        return;
-    }
-    if (!leaf_equal(term)) throw UnifyFailed();
+bool Constant::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    return leaf_equal(term);
 }
 
-void Constant::unify_to(const Term* term, Unifier&, Option) const {
-    if (!leaf_equal(term)) throw UnifyFailed();
-}
+bool Constant::try_unify_to(const Term* term, Unifier&, Option) const { return leaf_equal(term); }
 
 void Constant::generalize(Type from, Type, Unifier&) const { assert(from != _type); }
 

@@ -58,12 +58,12 @@ bool Event::contradiction() const {
     return false;
 }
 
-void Event::unify(const Fact* other, Unifier& unifier) const {
-    unify_arguments(counterpart(other, "unify", "event list size not match"), unifier, Term::NONE);
+bool Event::try_unify(const Fact* other, Unifier& unifier) const {
+    return unify_arguments(counterpart(other, "unify", "event list size not match"), unifier, Term::NONE);
 }
 
-void Event::unify_to(const Fact* other, Unifier& unifier) const {
-    unify_arguments_to(counterpart(other, "unify_to", "event list size not match"), unifier, Term::NONE);
+bool Event::try_unify_to(const Fact* other, Unifier& unifier) const {
+    return unify_arguments_to(counterpart(other, "unify_to", "event list size not match"), unifier, Term::NONE);
 }
 
 Fact* Event::clone() const {

@@ -21,8 +21,8 @@ public:
     // Whether one nonce is generated freshly twice.
     bool contradiction() const;
 
-    void unify(const Fact* other, Unifier& unifier) const override;
-    void unify_to(const Fact* other, Unifier& unifier) const override;
+    bool try_unify(const Fact* other, Unifier& unifier) const override;
+    bool try_unify_to(const Fact* other, Unifier& unifier) const override;
     Fact* clone() const override;
     Fact* map(const Unifier& unifier) const override;
     bool equal(const Fact* other) const override;

@@ -10,6 +10,14 @@ namespace sym {
 
 Fact::Fact(Type type, const Name& predicate) : _type(type), _predicate(predicate) {}
 
+void Fact::unify(const Fact* other, Unifier& unifier) const {
+    if (!try_unify(other, unifier)) throw UnifyFailed();
+}
+
+void Fact::unify_to(const Fact* other, Unifier& unifier) const {
+    if (!try_unify_to(other, unifier)) throw UnifyFailed();
+}
+
 std::set<unsigned> Fact::subterms(unsigned long mask) const {
     std::set<unsigned> ids;
     subterms(mask, ids);
@@ -63,26 +71,30 @@ std::set<unsigned> ArgumentFact::subterms(unsigned long mask, const Unifier& uni
 }
 
 const ArgumentFact* ArgumentFact::counterpart(const Fact* other, const char* function, const char* detail) const {
-    if (other->type() != _type || other->predicate().id() != _predicate.id()) throw UnifyFailed();
+    if (other->type() != _type || other->predicate().id() != _predicate.id()) return nullptr;
     const ArgumentFact* result = static_cast<const ArgumentFact*>(other);
     if (result->_arguments.size() != _arguments.size()) throw common::UserError(function, detail);
     return result;
 }
 
-void ArgumentFact::unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const {
+bool ArgumentFact::unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const {
+    if (other == nullptr) return false;
     auto j = other->_arguments.begin();
     for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
         assert(i->first == j->first);
-        i->second->unify(j->second, unifier, option);
+        if (!i->second->try_unify(j->second, unifier, option)) return false;
     }
+    return true;
 }
 
-void ArgumentFact::unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const {
+bool ArgumentFact::unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const {
+    if (other == nullptr) return false;
     auto j = other->_arguments.begin();
     for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
         assert(i->first == j->first);
-        i->second->unify_to(j->second, unifier, option);
+        if (!i->second->try_unify_to(j->second, unifier, option)) return false;
     }
+    return true;
 }
 
 bool ArgumentFact::equal_arguments(const Fact* other, const char* detail) const {

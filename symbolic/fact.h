@@ -27,8 +27,12 @@ public:
     const Name& predicate() const { return _predicate; }
 
     void info(std::ostream& os) const override = 0;
-    virtual void unify(const Fact* other, Unifier& unifier) const = 0;
-    virtual void unify_to(const Fact* other, Unifier& unifier) const = 0;
+    // Throw UnifyFailed when the facts do not match.
+    virtual void unify(const Fact* other, Unifier& unifier) const;
+    virtual void unify_to(const Fact* other, Unifier& unifier) const;
+    // The same, answering false instead of throwing.
+    virtual bool try_unify(const Fact* other, Unifier& unifier) const = 0;
+    virtual bool try_unify_to(const Fact* other, Unifier& unifier) const = 0;
     virtual Fact* clone() const = 0;
     virtual Fact* map(const Unifier& unifier) const = 0;
     virtual Fact* rename(Renamer& renamer) = 0;
@@ -65,10 +69,10 @@ public:
     std::set<unsigned> subterms(unsigned long mask, const Unifier& unifier) const override;
 
 protected:
-    // Same type and predicate, else UnifyFailed; same arity, else UserError(function, detail).
+    // Same type and predicate, else null; same arity, else UserError(function, detail).
     const ArgumentFact* counterpart(const Fact* other, const char* function, const char* detail) const;
-    void unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
-    void unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
+    bool unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
+    bool unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
     bool equal_arguments(const Fact* other, const char* detail) const;
 
     Arguments _arguments;

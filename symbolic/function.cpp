@@ -29,24 +29,25 @@ void Function::info(std::ostream& os) const {
     os << conf_term_right_para;
 }
 
-void Function::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA || term->type() == CONFG) {
-        term->unify(this, unifier, option);
-        return;
-    }
-    if (term->type() != FUNCT || term->name().id() != _name.id()) throw UnifyFailed();
+bool Function::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    if (term->type() != FUNCT || term->name().id() != _name.id()) return false;
     const Function* other = static_cast<const Function*>(term);
     if (other->_arguments.size() != _arguments.size())
         throw common::UserError("unify", "function size not match");
-    for (size_t i = 0; i < _arguments.size(); ++i) _arguments[i]->unify(other->_arguments[i], unifier, option);
+    for (size_t i = 0; i < _arguments.size(); ++i)
+        if (!_arguments[i]->try_unify(other->_arguments[i], unifier, option)) return false;
+    return true;
 }
 
-void Function::unify_to(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() != FUNCT || term->name().id() != _name.id()) throw UnifyFailed();
+bool Function::try_unify_to(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() != FUNCT || term->name().id() != _name.id()) return false;
     const Function* other = static_cast<const Function*>(term);
     if (other->_arguments.size() != _arguments.size())
         throw common::UserError("unify_to", "function size not match");
-    for (size_t i = 0; i < _arguments.size(); ++i) _arguments[i]->unify_to(other->_arguments[i], unifier, option);
+    for (size_t i = 0; i < _arguments.size(); ++i)
+        if (!_arguments[i]->try_unify_to(other->_arguments[i], unifier, option)) return false;
+    return true;
 }
 
 void Function::generalize(Type from, Type to, Unifier& unifier) const {

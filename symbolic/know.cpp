@@ -20,14 +20,14 @@ void Know::info(std::ostream& os) const {
     os << conf_fact_right_para;
 }
 
-void Know::unify(const Fact* other, Unifier& unifier) const {
-    if (other->type() != OKNOW) throw UnifyFailed();
-    _term->unify(static_cast<const Know*>(other)->_term, unifier, Term::NONE);
+bool Know::try_unify(const Fact* other, Unifier& unifier) const {
+    if (other->type() != OKNOW) return false;
+    return _term->try_unify(static_cast<const Know*>(other)->_term, unifier, Term::NONE);
 }
 
-void Know::unify_to(const Fact* other, Unifier& unifier) const {
-    if (other->type() != OKNOW) throw UnifyFailed();
-    _term->unify_to(static_cast<const Know*>(other)->_term, unifier, Term::NONE);
+bool Know::try_unify_to(const Fact* other, Unifier& unifier) const {
+    if (other->type() != OKNOW) return false;
+    return _term->try_unify_to(static_cast<const Know*>(other)->_term, unifier, Term::NONE);
 }
 
 Fact* Know::clone() const { return new Know(_term->clone()); }

@@ -17,8 +17,8 @@ public:
     bool selectable() const;
 
     void info(std::ostream& os) const override;
-    void unify(const Fact* other, Unifier& unifier) const override;
-    void unify_to(const Fact* other, Unifier& unifier) const override;
+    bool try_unify(const Fact* other, Unifier& unifier) const override;
+    bool try_unify_to(const Fact* other, Unifier& unifier) const override;
     Fact* clone() const override;
     Fact* map(const Unifier& unifier) const override;
     Fact* rename(Renamer& renamer) override;

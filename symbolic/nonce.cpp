@@ -12,18 +12,15 @@ Nonce::Nonce(const Name& name) : Term(NONCE, name) {}
 
 void Nonce::info(std::ostream& os) const { os << conf_data_left_para << _name << conf_data_right_para; }
 
-void Nonce::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA || term->type() == CONFG) {
-        term->unify(this, unifier, option);
-        return;
-    }
-    if (term->type() != NONCE) throw UnifyFailed();
-    unify_same_kind(term, unifier, option);
+bool Nonce::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    if (term->type() != NONCE) return false;
+    return unify_same_kind(term, unifier, option);
 }
 
-void Nonce::unify_to(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() != NONCE) throw UnifyFailed();
-    match_symbol(term, unifier, option);
+bool Nonce::try_unify_to(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() != NONCE) return false;
+    return match_symbol(term, unifier, option);
 }
 
 void Nonce::generalize(Type from, Type, Unifier&) const { assert(from != _type); }

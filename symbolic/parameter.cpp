@@ -11,17 +11,12 @@ Parameter::Parameter(const Name& name) : Term(PARAM, name) {}
 
 void Parameter::info(std::ostream& os) const { os << conf_parameter_mark << _name; }
 
-void Parameter::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA || term->type() == CONFG) {
-        term->unify(this, unifier, option);
-        return;
-    }
-    if (!leaf_equal(term)) throw UnifyFailed();
+bool Parameter::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    return leaf_equal(term);
 }
 
-void Parameter::unify_to(const Term* term, Unifier&, Option) const {
-    if (!leaf_equal(term)) throw UnifyFailed();
-}
+bool Parameter::try_unify_to(const Term* term, Unifier&, Option) const { return leaf_equal(term); }
 
 void Parameter::generalize(Type from, Type, Unifier&) const { assert(from != _type); }
 

@@ -70,8 +70,9 @@ void StateRule::unify_mapped_keys(const StateRule* provider, const StateRule* co
                                   Unifier& unifier) {
     for (size_t i = 0; i < mappings.size(); ++i) {
         if (mappings[i] == NONSELECTABLE) continue;
-        provider->first_state(provider->_partitions.at(i))
-            ->unify_key(consumer->first_state(consumer->_partitions.at(mappings[i])), unifier);
+        if (!provider->first_state(provider->_partitions.at(i))
+                 ->try_unify_key(consumer->first_state(consumer->_partitions.at(mappings[i])), unifier))
+            throw UnifyFailed();
     }
     if (!unifier.loopfree()) throw UnifyFailed();
 }
@@ -101,18 +102,13 @@ std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rul
     assert(this != rule);
     std::list<StateRule*> result;
     Unifier unifier;
-    try {
-        const Know* premise = rule->_knows.at(index).first;
-        if (_conclusion->type() == Fact::OKNOW) {
-            bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
-            bool needs_configuration = premise->term()->type() == Term::CONFG;
-            if (provides_configuration != needs_configuration) throw UnifyFailed();
-        }
-        _conclusion->unify(premise, unifier);
-        if (!unifier.loopfree()) throw UnifyFailed();
-    } catch (UnifyFailed&) {
-        return result;
+    const Know* premise = rule->_knows.at(index).first;
+    if (_conclusion->type() == Fact::OKNOW) {
+        bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
+        bool needs_configuration = premise->term()->type() == Term::CONFG;
+        if (provides_configuration != needs_configuration) return result;
     }
+    if (!_conclusion->try_unify(premise, unifier) || !unifier.loopfree()) return result;
     for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
         StateRule* composed = compose(mapping, unifier, index, rule);
         if (composed) result.push_back(composed);

@@ -47,12 +47,7 @@ std::vector<IndexMap> index_maps(size_t general, size_t specific, Match match) {
 
 bool matches(const Fact* general, const Fact* specific) {
     Unifier unifier;
-    try {
-        general->unify_to(specific, unifier);
-    } catch (UnifyFailed&) {
-        return false;
-    }
-    return true;
+    return general->try_unify_to(specific, unifier);
 }
 
 }  // namespace
@@ -62,11 +57,7 @@ bool StateConstRule::imply(const StateConstRule* rule) const {
         _states.size() > rule->_states.size())
         return false;
     Unifier unifier;
-    try {
-        _conclusion->unify_to(rule->_conclusion, unifier);
-    } catch (UnifyFailed&) {
-        return false;
-    }
+    if (!_conclusion->try_unify_to(rule->_conclusion, unifier)) return false;
     return belong(unifier, rule);
 }
 
@@ -75,19 +66,16 @@ bool StateTransRule::imply(const StateTransRule* rule) const {
         _states.size() > rule->_states.size())
         return false;
     Unifier unifier;
-    try {
-        for (size_t i = 0; i < _conversions.size(); ++i) {
-            if (i >= rule->_conversions.size()) return false;
-            const auto& general = _conversions[i];
-            const auto& specific = rule->_conversions[i];
-            if (general.first && specific.first)
-                general.first->unify_to(specific.first, unifier);
-            else if (general.first || specific.first)
-                return false;
-            general.second->unify_to(specific.second, unifier);
+    for (size_t i = 0; i < _conversions.size(); ++i) {
+        if (i >= rule->_conversions.size()) return false;
+        const auto& general = _conversions[i];
+        const auto& specific = rule->_conversions[i];
+        if (general.first && specific.first) {
+            if (!general.first->try_unify_to(specific.first, unifier)) return false;
+        } else if (general.first || specific.first) {
+            return false;
         }
-    } catch (UnifyFailed&) {
-        return false;
+        if (!general.second->try_unify_to(specific.second, unifier)) return false;
     }
     return belong(unifier, rule);
 }
@@ -174,13 +162,12 @@ bool StateRule::belong(std::vector<unsigned> kmap, std::vector<unsigned> emap, s
         if (!std::includes(ordering.begin(), ordering.end(), translated.begin(), translated.end())) return false;
     }
 
-    try {
-        for (const auto& entry : smap) _states.at(entry.first).first->unify_to(rule->_states.at(entry.second).first, unifier);
-        for (size_t i = 0; i < _events.size(); ++i) _events[i]->unify_to(rule->_events.at(emap[i]), unifier);
-        for (size_t i = 0; i < _knows.size(); ++i) _knows[i].first->unify_to(rule->_knows.at(kmap[i]).first, unifier);
-    } catch (UnifyFailed&) {
-        return false;
-    }
+    for (const auto& entry : smap)
+        if (!_states.at(entry.first).first->try_unify_to(rule->_states.at(entry.second).first, unifier)) return false;
+    for (size_t i = 0; i < _events.size(); ++i)
+        if (!_events[i]->try_unify_to(rule->_events.at(emap[i]), unifier)) return false;
+    for (size_t i = 0; i < _knows.size(); ++i)
+        if (!_knows[i].first->try_unify_to(rule->_knows.at(kmap[i]).first, unifier)) return false;
     return true;
 }
 

@@ -98,13 +98,10 @@ std::list<StateConstRule*> StateTransRule::transfer(const ConversionMap& mC, con
     assert(mC.size() == _conversions.size());
     std::list<StateConstRule*> result;
     Unifier unifier;
-    try {
-        for (size_t i = 0; i < mC.size(); ++i)
-            for (SID sid : mC[i].second) rule->_states.at(sid).first->unify(_conversions[i].second, unifier);
-        if (!unifier.loopfree()) throw UnifyFailed();
-    } catch (UnifyFailed&) {
-        return result;
-    }
+    for (size_t i = 0; i < mC.size(); ++i)
+        for (SID sid : mC[i].second)
+            if (!rule->_states.at(sid).first->try_unify(_conversions[i].second, unifier)) return result;
+    if (!unifier.loopfree()) return result;
     for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
         StateConstRule* transferred = transfer(mapping, unifier, mC, rule);
         if (transferred) result.push_back(transferred);

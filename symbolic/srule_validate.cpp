@@ -153,12 +153,7 @@ void StateRule::validate() {
             }
             if (between) continue;
             Unifier match;
-            try {
-                state.second.first->unify_to(previous->second.first, match);
-            } catch (UnifyFailed&) {
-                continue;
-            }
-            if (!match.loopfree()) continue;
+            if (!state.second.first->try_unify_to(previous->second.first, match) || !match.loopfree()) continue;
             bool local = true;
             for (unsigned id : match.keys()) {
                 auto count = counts.find(id);
@@ -309,11 +304,7 @@ StateRule* StateRule::accessable(Query states) const {
         for (size_t i = 0; i < states.size(); ++i) {
             if (!states[i].second && top.first[i] != 0) continue;
             Unifier match;
-            try {
-                state->unify_to(states[i].first, match);
-            } catch (UnifyFailed&) {
-                continue;
-            }
+            if (!state->try_unify_to(states[i].first, match)) continue;
             auto counts = top.first;
             ++counts[i];
             stack.emplace_back(std::move(counts), partition + 1);

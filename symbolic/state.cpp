@@ -37,25 +37,31 @@ std::string State::make_key(const Unifier* unifier) const {
 }
 
 void State::unify_key(const State* other, Unifier& unifier) const {
+    if (!try_unify_key(other, unifier)) throw UnifyFailed();
+}
+
+bool State::try_unify_key(const State* other, Unifier& unifier) const {
     const Fact* state = other;
     assert(state->type() == Type::STATE);
-    if (other->predicate().id() != _predicate.id()) throw UnifyFailed();
+    if (other->predicate().id() != _predicate.id()) return false;
     if (other->_arguments.size() != _arguments.size())
         throw common::UserError("unify_key", "state list size not match");
     auto j = other->_arguments.begin();
     for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
         assert(i->first == j->first);
-        if (i->first) i->second->unify(j->second, unifier, Term::GENERALISE_DISABLED);
+        if (i->first && !i->second->try_unify(j->second, unifier, Term::GENERALISE_DISABLED)) return false;
     }
+    return true;
 }
 
-void State::unify(const Fact* other, Unifier& unifier) const {
-    unify_arguments(counterpart(other, "unify", "state list size not match"), unifier, Term::GENERALISE_DISABLED);
+bool State::try_unify(const Fact* other, Unifier& unifier) const {
+    return unify_arguments(counterpart(other, "unify", "state list size not match"), unifier,
+                           Term::GENERALISE_DISABLED);
 }
 
-void State::unify_to(const Fact* other, Unifier& unifier) const {
-    unify_arguments_to(counterpart(other, "unify_to", "state list size not match"), unifier,
-                       Term::GENERALISE_DISABLED);
+bool State::try_unify_to(const Fact* other, Unifier& unifier) const {
+    return unify_arguments_to(counterpart(other, "unify_to", "state list size not match"), unifier,
+                              Term::GENERALISE_DISABLED);
 }
 
 Fact* State::clone() const {

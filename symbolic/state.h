@@ -22,9 +22,10 @@ public:
     std::string key(const Unifier& unifier) const;
     // Extends the substitution so that both states have the same key.
     void unify_key(const State* other, Unifier& unifier) const;
+    bool try_unify_key(const State* other, Unifier& unifier) const;
 
-    void unify(const Fact* other, Unifier& unifier) const override;
-    void unify_to(const Fact* other, Unifier& unifier) const override;
+    bool try_unify(const Fact* other, Unifier& unifier) const override;
+    bool try_unify_to(const Fact* other, Unifier& unifier) const override;
     Fact* clone() const override;
     Fact* map(const Unifier& unifier) const override;
     bool equal(const Fact* other) const override;

@@ -36,31 +36,38 @@ void Term::bound_signature(const Unifier& unifier, std::ostream& os) const {
     signature(os);
 }
 
-void Term::unify_same_kind(const Term* term, Unifier& unifier, Option option) const {
-    if (unifier.exist(_name.id()))
-        unifier.map(_name.id(), term, option);
-    else
-        unifier.map(term->name().id(), this, option);
+void Term::unify(const Term* term, Unifier& unifier, Option option) const {
+    if (!try_unify(term, unifier, option)) throw UnifyFailed();
 }
 
-void Term::match_symbol(const Term* term, Unifier& unifier, Option option) const {
-    if (unifier.exist(_name.id())) {
-        if (!unifier.equal(_name.id(), term)) throw UnifyFailed();
-        return;
-    }
-    unifier.map(_name.id(), term, option);
+void Term::unify_to(const Term* term, Unifier& unifier, Option option) const {
+    if (!try_unify_to(term, unifier, option)) throw UnifyFailed();
 }
 
-void Term::bind_configuration(const Term* term, Unifier& unifier, Option option) const {
-    if (!unifier.loopfree()) throw UnifyFailed();
+bool Term::unify_same_kind(const Term* term, Unifier& unifier, Option option) const {
+    if (unifier.exist(_name.id())) return unifier.try_map(_name.id(), term, option);
+    return unifier.try_map(term->name().id(), this, option);
+}
+
+bool Term::match_symbol(const Term* term, Unifier& unifier, Option option) const {
+    if (unifier.exist(_name.id())) return unifier.equal(_name.id(), term);
+    return unifier.try_map(_name.id(), term, option);
+}
+
+bool Term::bind_configuration(const Term* term, Unifier& unifier, Option option) const {
+    if (!unifier.loopfree()) return false;
     if (option == GENERALISE_DISABLED) {
         std::set<unsigned> variables;
         term->subterms(VARIA, variables, unifier);
-        if (!variables.empty()) throw UnifyFailed();
+        if (!variables.empty()) return false;
     } else {
-        term->generalize(VARIA, CONFG, unifier);
+        try {
+            term->generalize(VARIA, CONFG, unifier);
+        } catch (UnifyFailed&) {
+            return false;
+        }
     }
-    unifier.map(_name.id(), term, option);
+    return unifier.try_map(_name.id(), term, option);
 }
 
 }  // namespace sym

@@ -30,8 +30,13 @@ public:
     const Name& name() const { return _name; }
 
     void info(std::ostream& os) const override = 0;
-    virtual void unify(const Term* term, Unifier& unifier, Option option) const = 0;
-    virtual void unify_to(const Term* term, Unifier& unifier, Option option) const = 0;
+    // Throw UnifyFailed when the terms do not match.
+    virtual void unify(const Term* term, Unifier& unifier, Option option) const;
+    virtual void unify_to(const Term* term, Unifier& unifier, Option option) const;
+    // The same, answering false instead of throwing: matching fails often, and
+    // the answer is reached with exactly the same bindings and names issued.
+    virtual bool try_unify(const Term* term, Unifier& unifier, Option option) const = 0;
+    virtual bool try_unify_to(const Term* term, Unifier& unifier, Option option) const = 0;
     virtual void generalize(Type from, Type to, Unifier& unifier) const = 0;
     virtual Term* clone() const = 0;
     virtual Term* map(const Unifier& unifier) const = 0;
@@ -51,11 +56,11 @@ protected:
     void bound_subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const;
     void bound_signature(const Unifier& unifier, std::ostream& os) const;
     // Two bindable terms of one kind: bind this one if it is already bound, else the other.
-    void unify_same_kind(const Term* term, Unifier& unifier, Option option) const;
+    bool unify_same_kind(const Term* term, Unifier& unifier, Option option) const;
     // One-sided binding of a pattern symbol: compare with an existing binding, else bind.
-    void match_symbol(const Term* term, Unifier& unifier, Option option) const;
+    bool match_symbol(const Term* term, Unifier& unifier, Option option) const;
     // Binds this configuration to term, generalising the term's variables unless disabled.
-    void bind_configuration(const Term* term, Unifier& unifier, Option option) const;
+    bool bind_configuration(const Term* term, Unifier& unifier, Option option) const;
 
     Type _type;
     Name _name;

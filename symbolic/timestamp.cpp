@@ -12,18 +12,15 @@ Timestamp::Timestamp(const Name& name) : Term(TMESP, name) {}
 
 void Timestamp::info(std::ostream& os) const { os << conf_timestamp_mark << _name; }
 
-void Timestamp::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA || term->type() == CONFG) {
-        term->unify(this, unifier, option);
-        return;
-    }
-    if (term->type() != TMESP) throw UnifyFailed();
-    unify_same_kind(term, unifier, option);
+bool Timestamp::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    if (term->type() != TMESP) return false;
+    return unify_same_kind(term, unifier, option);
 }
 
-void Timestamp::unify_to(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() != TMESP) throw UnifyFailed();
-    match_symbol(term, unifier, option);
+bool Timestamp::try_unify_to(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() != TMESP) return false;
+    return match_symbol(term, unifier, option);
 }
 
 void Timestamp::generalize(Type from, Type, Unifier&) const { assert(from != _type); }

@@ -26,18 +26,18 @@ void TimedKnow::info(std::ostream& os) const {
     os << conf_fact_right_para;
 }
 
-void TimedKnow::unify(const Fact* other, Unifier& unifier) const {
-    if (other->type() != TKNOW) throw UnifyFailed();
+bool TimedKnow::try_unify(const Fact* other, Unifier& unifier) const {
+    if (other->type() != TKNOW) return false;
     const TimedKnow* fact = static_cast<const TimedKnow*>(other);
-    _term->unify(fact->_term, unifier, Term::NONE);
-    _timestamp->unify(fact->_timestamp, unifier, Term::NONE);
+    return _term->try_unify(fact->_term, unifier, Term::NONE) &&
+           _timestamp->try_unify(fact->_timestamp, unifier, Term::NONE);
 }
 
-void TimedKnow::unify_to(const Fact* other, Unifier& unifier) const {
-    if (other->type() != TKNOW) throw UnifyFailed();
+bool TimedKnow::try_unify_to(const Fact* other, Unifier& unifier) const {
+    if (other->type() != TKNOW) return false;
     const TimedKnow* fact = static_cast<const TimedKnow*>(other);
-    _term->unify_to(fact->_term, unifier, Term::NONE);
-    _timestamp->unify_to(fact->_timestamp, unifier, Term::NONE);
+    return _term->try_unify_to(fact->_term, unifier, Term::NONE) &&
+           _timestamp->try_unify_to(fact->_timestamp, unifier, Term::NONE);
 }
 
 Fact* TimedKnow::clone() const { return new TimedKnow(_term->clone(), _timestamp->clone()); }

@@ -19,13 +19,15 @@ Unifier::~Unifier() {
 void Unifier::maintain(const Term* term) { _maintain.push_back(term); }
 
 void Unifier::map(Name::ID id, const Term* term, Term::Option option) {
-    if (term->name().id() == id) return;
+    if (!try_map(id, term, option)) throw UnifyFailed();
+}
+
+bool Unifier::try_map(Name::ID id, const Term* term, Term::Option option) {
+    if (term->name().id() == id) return true;
     auto found = _mapping.find(id);
-    if (found != _mapping.end()) {
-        found->second->unify(term, *this, option);
-        return;
-    }
+    if (found != _mapping.end()) return found->second->try_unify(term, *this, option);
     _mapping.emplace(id, term);
+    return true;
 }
 
 bool Unifier::equal(Name::ID id, const Term* term) {

@@ -25,8 +25,10 @@ public:
     ~Unifier();
 
     void maintain(const Term* term);
-    // Records that id stands for term; an existing binding is unified with term instead.
+    // Records that id stands for term; an existing binding is unified with term
+    // instead, throwing UnifyFailed (map) or answering false (try_map) on a mismatch.
     void map(Name::ID id, const Term* term, Term::Option option);
+    bool try_map(Name::ID id, const Term* term, Term::Option option);
     bool exist(Name::ID id) const { return _mapping.count(id) != 0; }
     const Term* evaluate(Name::ID id) const { return _mapping.at(id); }
     // Whether id is bound to a term structurally equal to term.

@@ -13,23 +13,20 @@ Variable::Variable(const Name& name) : Term(VARIA, name) {}
 
 void Variable::info(std::ostream& os) const { os << _name; }
 
-void Variable::unify(const Term* term, Unifier& unifier, Option option) const {
-    if (term->type() == VARIA) {
-        unify_same_kind(term, unifier, option);
-        return;
-    }
-    unifier.map(_name.id(), term, option);
+bool Variable::try_unify(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA) return unify_same_kind(term, unifier, option);
+    return unifier.try_map(_name.id(), term, option);
 }
 
-void Variable::unify_to(const Term* term, Unifier& unifier, Option option) const {
-    match_symbol(term, unifier, option);
+bool Variable::try_unify_to(const Term* term, Unifier& unifier, Option option) const {
+    return match_symbol(term, unifier, option);
 }
 
 void Variable::generalize(Type, Type to, Unifier& unifier) const {
     if (to != CONFG) assert(false);
     Configuration* fresh = new Configuration(namer.variable(_name.name()));
     unifier.maintain(fresh);
-    unifier.map(_name.id(), fresh, NONE);
+    if (!unifier.try_map(_name.id(), fresh, NONE)) throw UnifyFailed();
 }
 
 Term* Variable::clone() const { return new Variable(_name); }

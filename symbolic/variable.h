@@ -10,8 +10,8 @@ public:
     ~Variable() override = default;
 
     void info(std::ostream& os) const override;
-    void unify(const Term* term, Unifier& unifier, Option option) const override;
-    void unify_to(const Term* term, Unifier& unifier, Option option) const override;
+    bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
+    bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
     void generalize(Type from, Type to, Unifier& unifier) const override;
     Term* clone() const override;
     Term* map(const Unifier& unifier) const override;
