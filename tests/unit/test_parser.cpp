@@ -57,9 +57,15 @@ std::string nested(int depth) {
     return term;
 }
 
+// Every test frees what it parsed, so that leak checking sees the model released.
+class Parser : public testing::Test {
+protected:
+    void TearDown() override { release_model(); }
+};
+
 }  // namespace
 
-TEST(Parser, EmptyAndBlankInputsGiveEmptyModel) {
+TEST_F(Parser, EmptyAndBlankInputsGiveEmptyModel) {
     for (const char* model : {"", "  \n// nothing\n\t", "$ A(x);"}) {
         parse(model);
         EXPECT_TRUE(raw_const_rules.empty());
@@ -68,7 +74,7 @@ TEST(Parser, EmptyAndBlankInputsGiveEmptyModel) {
     }
 }
 
-TEST(Parser, SyntaxErrorsAreReportedAfterTheOffendingToken) {
+TEST_F(Parser, SyntaxErrorsAreReportedAfterTheOffendingToken) {
     const std::string rule = "! k(a[]) -[ ]-> k(b[]);\n";
     struct Case {
         std::string model;
@@ -102,7 +108,7 @@ TEST(Parser, SyntaxErrorsAreReportedAfterTheOffendingToken) {
     }
 }
 
-TEST(Parser, AcceptsEmptyListsWhereTheGrammarDoes) {
+TEST_F(Parser, AcceptsEmptyListsWhereTheGrammarDoes) {
     parse("$ A(); $ E(*n, x);\n"
           "! -[ ]-> k(a[]);\n"
           "! E() -[ A() ]-> k(f());\n"
@@ -113,7 +119,7 @@ TEST(Parser, AcceptsEmptyListsWhereTheGrammarDoes) {
     EXPECT_EQ(decls.at("E"), (std::vector<bool>{true, false}));
 }
 
-TEST(Parser, ModelErrors) {
+TEST_F(Parser, ModelErrors) {
     EXPECT_EQ(user_error("$ A(x);\n$ A(y);"), "A already declared");
     EXPECT_EQ(user_error("! E(a[]) -[ ]-> k(b[]);"), "E event not declared");
     EXPECT_EQ(user_error("! k(a[]) -[ S(a[]) ]-> k(b[]);"), "S state not declared");
@@ -123,7 +129,7 @@ TEST(Parser, ModelErrors) {
     EXPECT_EQ(user_error("! k(a[]) -[ ]-> k(b[]);\n% Q(x) * true;"), "Q state not declared");
 }
 
-TEST(Parser, KindClashAndNonceCheckComeFromTheNameTableAndFacts) {
+TEST_F(Parser, KindClashAndNonceCheckComeFromTheNameTableAndFacts) {
     try {
         parse("$ E(*n);\n! k(a[]) -[ ]-> E(x);");
         ADD_FAILURE() << "accepted";
@@ -141,7 +147,7 @@ TEST(Parser, KindClashAndNonceCheckComeFromTheNameTableAndFacts) {
 // A bare variable is built once the token after it is known; so its kind clash
 // wins over a syntax error at that token, and unknown characters before that
 // token are reported first.
-TEST(Parser, VariableIsBuiltAfterItsLookahead) {
+TEST_F(Parser, VariableIsBuiltAfterItsLookahead) {
     testing::internal::CaptureStdout();
     try {
         parse("! k([x]), k(x @ $");
@@ -154,7 +160,7 @@ TEST(Parser, VariableIsBuiltAfterItsLookahead) {
 
 // Nonces, facts and rules are built as soon as their last token is read, before
 // anything after it is scanned.
-TEST(Parser, ClosedConstructsAreBuiltBeforeTheNextScan) {
+TEST_F(Parser, ClosedConstructsAreBuiltBeforeTheNextScan) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(user_error("! k(a[]) -[ ]-> k(a[]); @"), "raw rule is not valid");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
@@ -175,7 +181,7 @@ TEST(Parser, ClosedConstructsAreBuiltBeforeTheNextScan) {
 
 // Names are issued inside out, left to right: arguments before the function or
 // fact that holds them.
-TEST(Parser, NamesAreIssuedInConstructionOrder) {
+TEST_F(Parser, NamesAreIssuedInConstructionOrder) {
     parse("$ E(x, y);\n! E(x, f(y, c[])) -[ ]-> k(f(y, c[]));");
     EXPECT_EQ(sym::namer.constant("c").id(), 2u);
     EXPECT_EQ(sym::namer.constant("f").id(), 3u);
@@ -184,7 +190,7 @@ TEST(Parser, NamesAreIssuedInConstructionOrder) {
     EXPECT_EQ(text(*raw_const_rules.front()), "E(x@0, f(y@1, c[]))\n--[\n]-> know(f(y@1, c[]))\n");
 }
 
-TEST(Parser, RuleLocalNamesAreScopedPerRuleButSharedByQueries) {
+TEST_F(Parser, RuleLocalNamesAreScopedPerRuleButSharedByQueries) {
     parse("$ S(*p, x);\n"
           "! k(x) -[ S(x, a[]) ]-> k(h(x));\n"
           "! k(x) -[ S(x, a[]) ]-> k(h(x));\n"
@@ -201,7 +207,7 @@ TEST(Parser, RuleLocalNamesAreScopedPerRuleButSharedByQueries) {
     EXPECT_FALSE(raw_accessable_states[1].second);
 }
 
-TEST(Parser, TransferRuleConversions) {
+TEST_F(Parser, TransferRuleConversions) {
     parse("$ S(*p, x);\n"
           "? k(m) -[ S(p, m) ]-> <S(p, m), S(p, h(m))>, <, S(q[], m)>;\n");
     ASSERT_EQ(raw_trans_rules.size(), 1u);
@@ -213,13 +219,13 @@ TEST(Parser, TransferRuleConversions) {
     EXPECT_EQ(text(*rule->conversions()[1].second), "S(*q[], m@0)");
 }
 
-TEST(Parser, FewerArgumentsThanDeclaredUseTheLeadingFlags) {
+TEST_F(Parser, FewerArgumentsThanDeclaredUseTheLeadingFlags) {
     parse("$ S(x, *y, *z);\n! k(a[]) -[ S(u, v) ]-> k(b[]);");
     ASSERT_EQ(raw_const_rules.size(), 1u);
     EXPECT_EQ(text(*raw_const_rules.front()->states().begin()->second.first), "S(u@2, *v@3)");
 }
 
-TEST(Parser, NestingIsBoundedAt1000FunctionTerms) {
+TEST_F(Parser, NestingIsBoundedAt1000FunctionTerms) {
     parse("$ S(x);\n! k(" + nested(1000) + ") -[ S(" + nested(1000) + ") ]-> k(b[]);");
     EXPECT_EQ(raw_const_rules.size(), 1u);
     release_model();
@@ -231,7 +237,7 @@ TEST(Parser, NestingIsBoundedAt1000FunctionTerms) {
               "Error - term nested too deeply on line 2 col 2009.");
 }
 
-TEST(Parser, ManyRulesAndLongListsParse) {
+TEST_F(Parser, ManyRulesAndLongListsParse) {
     std::string model = "$ S(*p, x);\n";
     for (int i = 0; i < 10000; ++i) model += "! k(c" + std::to_string(i) + "[]) -[ ]-> k(d[]);\n";
     model += "? -[ ]-> <, S(a[], b[])>";
@@ -245,11 +251,23 @@ TEST(Parser, ManyRulesAndLongListsParse) {
     EXPECT_EQ(raw_accessable_states.size(), 500u);
 }
 
-TEST(Parser, ReleaseModelEmptiesTheGlobals) {
+TEST_F(Parser, ReleaseModelEmptiesTheGlobals) {
     parse("$ S(x);\n! k(a[]) -[ ]-> k(b[]);\n? -[ ]-> <, S(a[])>;\n% S(x) * true;");
     release_model();
     EXPECT_TRUE(raw_const_rules.empty());
     EXPECT_TRUE(raw_trans_rules.empty());
     EXPECT_TRUE(raw_accessable_states.empty());
     EXPECT_TRUE(decls.empty());
+}
+
+TEST_F(Parser, DebugSwitchTracesOnStandardErrorOnly) {
+    yydebug = 1;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    parse("$ A(x);");
+    std::string trace = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_NE(trace.find("Next token is NAME (A)"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("Reducing decl A"), std::string::npos) << trace;
+    yydebug = 0;
 }
