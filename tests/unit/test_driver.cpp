@@ -120,12 +120,6 @@ TEST_F(Tool, CommandLine) {
     EXPECT_EQ(out, "open error\n");
 }
 
-TEST_F(Tool, ReportedExceptionsEndWithStatusOne) {
-    std::string out;
-    EXPECT_EQ(run(model("undeclared.vorn", "! k(a[]) -[ ]-> k(b[]);\n% Q(x) * true;\n"), out), 1);
-    EXPECT_EQ(out, "Error: Q state not declared\n");
-}
-
 TEST_F(Tool, LastLineWithoutBreakScansTheSame) {
     std::string with;
     std::string without;

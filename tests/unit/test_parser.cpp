@@ -80,23 +80,16 @@ TEST_F(Parser, SyntaxErrorsAreReportedAfterTheOffendingToken) {
         std::string model;
         std::string expected;
     };
+    // Trailing commas, empty knowledge facts, numbers and misplaced sections
+    // are covered end to end; these are the remaining shapes.
     std::vector<Case> cases = {
         {"a @ b", "Error - syntax error on line 1 col 1."},
         {"$ A(x);\n" + rule + "$ B(y);", "Error - syntax error on line 3 col 1."},
-        {"$ A(x);\n" + rule + "% A(x) * true;\n" + rule, "Error - syntax error on line 4 col 1."},
-        {"$ A(x);\n? k(a[]) -[ A(x) ]-> ;", "Error - syntax error on line 2 col 22."},
-        {"$ A(x,);", "Error - syntax error on line 1 col 7."},
         {"$ A(*);", "Error - syntax error on line 1 col 6."},
-        {"! k(a[]), -[ ]-> k(b[]);", "Error - syntax error on line 1 col 12."},
-        {"! k(f(a[],)) -[ ]-> k(b[]);", "Error - syntax error on line 1 col 11."},
-        {"$ A(x);\n! -[ A(x), ]-> k(b[]);", "Error - syntax error on line 2 col 14."},
-        {"$ A(x);\n? -[ ]-> <, A(x)>, ;", "Error - syntax error on line 2 col 20."},
-        {"! k() -[ ]-> k(b[]);", "Error - syntax error on line 1 col 5."},
         {"! k(a[], b[]) -[ ]-> k(b[]);", "Error - syntax error on line 1 col 8."},
-        {"! k(a[]) -[ ]-> k(b[]) 1;", "Error - syntax error on line 1 col 24."},
         {"! k(k(x)) -[ ]-> k(b[]);", "Error - syntax error on line 1 col 5."},
         {"! k(a[]) -[ ]-> ;", "Error - syntax error on line 1 col 17."},
-        {"! k(a[]) -[ ]-> k(b[])", "Error - syntax error on line 2 col 0."},
+        {"! k(a[]) -[ k(x) ]-> k(b[]);", "Error - syntax error on line 1 col 13."},
         {"$ A(x);\n% A(x) * ;", "Error - syntax error on line 2 col 10."},
         {"! k(x) -[ ]-> k(b[]) ; ]-> ", "Error - syntax error on line 1 col 26."},
     };
@@ -119,52 +112,17 @@ TEST_F(Parser, AcceptsEmptyListsWhereTheGrammarDoes) {
     EXPECT_EQ(decls.at("E"), (std::vector<bool>{true, false}));
 }
 
-TEST_F(Parser, ModelErrors) {
+// The parser's own model errors are raised under the name "yyparse".
+TEST_F(Parser, ModelErrorsNameTheParser) {
     EXPECT_EQ(user_error("$ A(x);\n$ A(y);"), "A already declared");
     EXPECT_EQ(user_error("! E(a[]) -[ ]-> k(b[]);"), "E event not declared");
-    EXPECT_EQ(user_error("! k(a[]) -[ S(a[]) ]-> k(b[]);"), "S state not declared");
-    EXPECT_EQ(user_error("$ E(x);\n! E(a[], b[]) -[ ]-> k(b[]);"), "E event has more arguments than declared");
     EXPECT_EQ(user_error("$ S(x);\n! k(a[]) -[ S(a[], b[]) ]-> k(b[]);"), "S state has more arguments than declared");
     EXPECT_EQ(user_error("! k(a[]) -[ ]-> k(a[]);"), "raw rule is not valid");
-    EXPECT_EQ(user_error("! k(a[]) -[ ]-> k(b[]);\n% Q(x) * true;"), "Q state not declared");
 }
 
-TEST_F(Parser, KindClashAndNonceCheckComeFromTheNameTableAndFacts) {
-    try {
-        parse("$ E(*n);\n! k(a[]) -[ ]-> E(x);");
-        ADD_FAILURE() << "accepted";
-    } catch (const common::UserError& e) {
-        EXPECT_EQ(e.detail(), "event nonce is not nonce");
-    }
-    try {
-        parse("! k(x), k([x]) -[ ]-> k(b[]);");
-        ADD_FAILURE() << "accepted";
-    } catch (const common::UserError& e) {
-        EXPECT_EQ(e.detail(), "term type does not match nonce");
-    }
-}
-
-// A bare variable is built once the token after it is known; so its kind clash
-// wins over a syntax error at that token, and unknown characters before that
-// token are reported first.
-TEST_F(Parser, VariableIsBuiltAfterItsLookahead) {
-    testing::internal::CaptureStdout();
-    try {
-        parse("! k([x]), k(x @ $");
-        ADD_FAILURE() << "accepted";
-    } catch (const common::UserError& e) {
-        EXPECT_EQ(e.detail(), "term type does not match variable");
-    }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cannot identify @ at line 1, col 15\n");
-}
-
-// Nonces, facts and rules are built as soon as their last token is read, before
-// anything after it is scanned.
+// A construct that ends in a closing token (here a nonce and a declaration) is
+// built as soon as that token is read, before anything after it is scanned.
 TEST_F(Parser, ClosedConstructsAreBuiltBeforeTheNextScan) {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(user_error("! k(a[]) -[ ]-> k(a[]); @"), "raw rule is not valid");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-
     testing::internal::CaptureStdout();
     try {
         parse("! k(x), k([x] @");
@@ -249,15 +207,6 @@ TEST_F(Parser, ManyRulesAndLongListsParse) {
     ASSERT_EQ(raw_trans_rules.size(), 1u);
     EXPECT_EQ(raw_trans_rules.front()->conversions().size(), 501u);
     EXPECT_EQ(raw_accessable_states.size(), 500u);
-}
-
-TEST_F(Parser, ReleaseModelEmptiesTheGlobals) {
-    parse("$ S(x);\n! k(a[]) -[ ]-> k(b[]);\n? -[ ]-> <, S(a[])>;\n% S(x) * true;");
-    release_model();
-    EXPECT_TRUE(raw_const_rules.empty());
-    EXPECT_TRUE(raw_trans_rules.empty());
-    EXPECT_TRUE(raw_accessable_states.empty());
-    EXPECT_TRUE(decls.empty());
 }
 
 TEST_F(Parser, DebugSwitchTracesOnStandardErrorOnly) {
