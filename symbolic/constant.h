@@ -4,23 +4,20 @@
 
 namespace sym {
 
-class Constant : public Term {
+// A constant: the same symbol everywhere.
+class Constant : public LeafTerm<Constant, Term::CONST> {
 public:
     explicit Constant(const Name& name);
-    ~Constant() override = default;
 
     void info(std::ostream& os) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
     bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
-    void generalize(Type from, Type to, Unifier& unifier) const override;
-    Term* clone() const override;
+    using LeafTerm::subterms;
+    using LeafTerm::signature;
     Term* map(const Unifier& unifier) const override;
     Term* rename(Renamer& renamer) override;
     void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const override;
-    void subterms(unsigned long mask, std::set<unsigned>& ids) const override;
     void signature(const Unifier& unifier, std::ostream& os) const override;
-    void signature(std::ostream& os) const override;
-    bool equal(const Term* term) const override;
 };
 
 }  // namespace sym

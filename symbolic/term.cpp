@@ -1,6 +1,6 @@
 #include "symbolic/term.h"
 
-#include "symbolic/configuration.h"
+#include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
 
 namespace sym {
@@ -69,5 +69,23 @@ bool Term::bind_configuration(const Term* term, Unifier& unifier, Option option)
     }
     return unifier.try_map(_name.id(), term, option);
 }
+
+bool Term::unify_sorted(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    if (term->type() != _type) return false;
+    return unify_same_kind(term, unifier, option);
+}
+
+bool Term::match_sorted(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() != _type) return false;
+    return match_symbol(term, unifier, option);
+}
+
+bool Term::unify_rigid(const Term* term, Unifier& unifier, Option option) const {
+    if (term->type() == VARIA || term->type() == CONFG) return term->try_unify(this, unifier, option);
+    return leaf_equal(term);
+}
+
+void Term::rename_name(Renamer& renamer) { _name = renamer.rename(_name); }
 
 }  // namespace sym

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cassert>
 #include <ostream>
 #include <set>
 
@@ -61,9 +62,48 @@ protected:
     bool match_symbol(const Term* term, Unifier& unifier, Option option) const;
     // Binds this configuration to term, generalising the term's variables unless disabled.
     bool bind_configuration(const Term* term, Unifier& unifier, Option option) const;
+    // Nonces and timestamps: match only their own kind, or through a variable or configuration.
+    bool unify_sorted(const Term* term, Unifier& unifier, Option option) const;
+    bool match_sorted(const Term* term, Unifier& unifier, Option option) const;
+    // Constants and parameters: only the same symbol, or through a variable or configuration.
+    bool unify_rigid(const Term* term, Unifier& unifier, Option option) const;
+    void rename_name(Renamer& renamer);
 
     Type _type;
     Name _name;
+};
+
+// A term without arguments; Kind is the concrete class that clone makes.
+template <class Kind, Term::Type KIND>
+class LeafTerm : public Term {
+public:
+    explicit LeafTerm(const Name& name) : Term(KIND, name) {}
+
+    Term* clone() const override { return new Kind(_name); }
+    void subterms(unsigned long mask, std::set<unsigned>& ids) const override { leaf_subterms(mask, ids); }
+    void signature(std::ostream& os) const override { os << _name.id(); }
+    bool equal(const Term* term) const override { return leaf_equal(term); }
+    // Only variables are generalised; a leaf is never generalised from its own kind.
+    void generalize(Type from, Type, Unifier&) const override { assert(from != _type); }
+};
+
+// A leaf that a substitution may bind and that renaming replaces.
+template <class Kind, Term::Type KIND>
+class BindableTerm : public LeafTerm<Kind, KIND> {
+public:
+    using LeafTerm<Kind, KIND>::LeafTerm;
+    using LeafTerm<Kind, KIND>::subterms;
+    using LeafTerm<Kind, KIND>::signature;
+
+    Term* map(const Unifier& unifier) const override { return this->bound_map(unifier); }
+    Term* rename(Renamer& renamer) override {
+        this->rename_name(renamer);
+        return this;
+    }
+    void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const override {
+        this->bound_subterms(mask, ids, unifier);
+    }
+    void signature(const Unifier& unifier, std::ostream& os) const override { this->bound_signature(unifier, os); }
 };
 
 inline std::ostream& operator<<(std::ostream& os, const Term& term) {

@@ -4,23 +4,16 @@
 
 namespace sym {
 
-class Variable : public Term {
+// A variable: stands for any term; unifies with every kind.
+class Variable : public BindableTerm<Variable, Term::VARIA> {
 public:
     explicit Variable(const Name& name);
-    ~Variable() override = default;
 
     void info(std::ostream& os) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
     bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
+    // Binds the variable to a fresh configuration of the same text.
     void generalize(Type from, Type to, Unifier& unifier) const override;
-    Term* clone() const override;
-    Term* map(const Unifier& unifier) const override;
-    Term* rename(Renamer& renamer) override;
-    void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const override;
-    void subterms(unsigned long mask, std::set<unsigned>& ids) const override;
-    void signature(const Unifier& unifier, std::ostream& os) const override;
-    void signature(std::ostream& os) const override;
-    bool equal(const Term* term) const override;
 };
 
 }  // namespace sym
