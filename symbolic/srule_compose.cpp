@@ -109,9 +109,15 @@ std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rul
         if (provides_configuration != needs_configuration) return result;
     }
     if (!_conclusion->try_unify(premise, unifier) || !unifier.loopfree()) return result;
-    for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
-        StateRule* composed = compose(mapping, unifier, index, rule);
-        if (composed) result.push_back(composed);
+    try {
+        for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
+            StateRule* composed = compose(mapping, unifier, index, rule);
+            if (composed) result.push_back(composed);
+        }
+    } catch (...) {
+        // A model error in a later candidate: the rules built so far are still ours.
+        for (StateRule* composed : result) delete composed;
+        throw;
     }
     return result;
 }

@@ -89,7 +89,13 @@ std::list<StateConstRule*> StateTransRule::transfer(const StateConstRule* rule) 
         }
     } while (enumerator.next());
 
-    for (const ConversionMap& mC : kept) result.splice(result.end(), transfer(mC, rule));
+    try {
+        for (const ConversionMap& mC : kept) result.splice(result.end(), transfer(mC, rule));
+    } catch (...) {
+        // A model error in a later conversion map: the rules built so far are still ours.
+        for (StateConstRule* transferred : result) delete transferred;
+        throw;
+    }
     return result;
 }
 
@@ -102,9 +108,14 @@ std::list<StateConstRule*> StateTransRule::transfer(const ConversionMap& mC, con
         for (SID sid : mC[i].second)
             if (!rule->_states.at(sid).first->try_unify(_conversions[i].second, unifier)) return result;
     if (!unifier.loopfree()) return result;
-    for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
-        StateConstRule* transferred = transfer(mapping, unifier, mC, rule);
-        if (transferred) result.push_back(transferred);
+    try {
+        for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
+            StateConstRule* transferred = transfer(mapping, unifier, mC, rule);
+            if (transferred) result.push_back(transferred);
+        }
+    } catch (...) {
+        for (StateConstRule* transferred : result) delete transferred;
+        throw;
     }
     return result;
 }

@@ -179,18 +179,19 @@ void StateRule::validate() {
     Knows knows;
     try {
         for (const auto& know : _knows) {
-            Know* image = static_cast<Know*>(know.first->map(unifier));
+            // Held until it has a place: equal() throws on functions of different arity.
+            std::unique_ptr<Know> image(static_cast<Know*>(know.first->map(unifier)));
             auto used = knows.end();
             for (auto entry = knows.begin(); entry != knows.end(); ++entry) {
-                if (entry->first->equal(image)) {
+                if (entry->first->equal(image.get())) {
                     used = entry;
                     break;
                 }
             }
             if (used != knows.end()) {
-                removeables.add(image);
+                removeables.add(image.release());
             } else {
-                knows.emplace_back(image, std::make_pair(know.second.first, SIDs{}));
+                knows.emplace_back(image.release(), std::make_pair(know.second.first, SIDs{}));
                 used = knows.end() - 1;
             }
             used->second.second.insert(know.second.second.begin(), know.second.second.end());
