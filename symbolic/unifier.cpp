@@ -7,6 +7,8 @@
 
 namespace sym {
 
+void (*binding_follow_hook)() = nullptr;
+
 Unifier::Unifier(const Unifier& other) : _mapping(other._mapping) {
     _maintain.reserve(other._maintain.size());
     for (const Term* term : other._maintain) _maintain.push_back(term->clone());
@@ -25,7 +27,10 @@ void Unifier::map(Name::ID id, const Term* term, Term::Option option) {
 bool Unifier::try_map(Name::ID id, const Term* term, Term::Option option) {
     if (term->name().id() == id) return true;
     auto found = _mapping.find(id);
-    if (found != _mapping.end()) return found->second->try_unify(term, *this, option);
+    if (found != _mapping.end()) {
+        if (binding_follow_hook) binding_follow_hook();
+        return found->second->try_unify(term, *this, option);
+    }
     _mapping.emplace(id, term);
     return true;
 }

@@ -10,6 +10,8 @@
 
 namespace vorn {
 
+void (*closure_step_hook)() = nullptr;
+
 using sym::StateConstRule;
 using sym::StateRule;
 using sym::StateTransRule;
@@ -173,6 +175,7 @@ bool Algorithm::add_final_rule(StateConstRule* rule) {
 void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
     QueueGuard<StateConstRule> guard{rules};
     while (!rules.empty()) {
+        if (closure_step_hook) closure_step_hook();
         StateConstRule* rule = rules.front();
         rules.pop_front();
         size_t select = rule->select();
@@ -199,6 +202,7 @@ void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
 void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) {
     QueueGuard<StateTransRule> guard{rules};
     while (!rules.empty()) {
+        if (closure_step_hook) closure_step_hook();
         StateTransRule* rule = rules.front();
         rules.pop_front();
         size_t select = rule->select();

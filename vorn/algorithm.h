@@ -10,6 +10,11 @@
 
 namespace vorn {
 
+// Unset in the tool. When set, it is called before each rule is taken from a
+// work queue of the closures, so that a test can bound the work of a run; it
+// may throw to abandon the run, and the engine then frees the rules it holds.
+extern void (*closure_step_hook)();
+
 // The saturation engine: sorts rules into six sets, keeps each set free of
 // implied rules, composes providers with consumers until nothing new survives,
 // carries final rules back through transfer rules, and answers access queries.
