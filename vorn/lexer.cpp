@@ -24,9 +24,15 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // token has NUL as its second character, so it never matches).
 char peek_next() { return pos + 1 < input.size() ? input[pos + 1] : '\0'; }
 
-int emit(int token, int length) {
+// Moves a position counter forward. Past the largest int (a line of more than
+// 2 GiB, or as many lines) it stays there instead of overflowing.
+void advance(int& counter, size_t by) {
+    counter = by > static_cast<size_t>(INT_MAX - counter) ? INT_MAX : counter + static_cast<int>(by);
+}
+
+int emit(int token, size_t length) {
     pos += length;
-    col += length;
+    advance(col, length);
     return token;
 }
 
@@ -42,7 +48,7 @@ long decimal(const std::string& digits) {
 }
 
 void unidentified(char c) {
-    col += 1;
+    advance(col, 1);
     // A NUL shows as an empty text, as a C string would print it.
     std::string text = c == '\0' ? std::string() : std::string(1, c);
     std::cout << "Cannot identify " << text << " at line " << line << ", col " << col << std::endl;
@@ -113,17 +119,17 @@ int yylex() {
             case ' ':
             case '\t':
                 pos += 1;
-                col += 1;
+                advance(col, 1);
                 continue;
             case '\r':
                 // CR LF is one line break; a lone CR is one as well.
                 pos += n == '\n' ? 2 : 1;
-                line += 1;
+                advance(line, 1);
                 col = 0;
                 continue;
             case '\n':
                 pos += 1;
-                line += 1;
+                advance(line, 1);
                 col = 0;
                 continue;
             default: break;
@@ -133,13 +139,13 @@ int yylex() {
             while (end < input.size() && is_digit(input[end])) ++end;
             std::string digits = input.substr(pos, end - pos);
             yylval.value = decimal(digits);
-            return emit(INT, static_cast<int>(digits.size()));
+            return emit(INT, digits.size());
         }
         if (is_letter(c)) {
             size_t end = pos;
             while (end < input.size() && (is_letter(input[end]) || is_digit(input[end]))) ++end;
             std::string word = input.substr(pos, end - pos);
-            int length = static_cast<int>(word.size());
+            size_t length = word.size();
             if (word == "k") return emit(KNOW, length);
             if (word == "true") return emit(TRUE, length);
             if (word == "false") return emit(FALSE, length);

@@ -130,6 +130,21 @@ TEST(Lexer, Comments) {
     EXPECT_EQ(tokens("x//"), (std::vector<Lexeme>{name("x")}));
 }
 
+TEST(Lexer, PositionsStopAtTheLargestInt) {
+    // Only a text of more than 2 GiB gets there; the counters must not overflow.
+    scan_string("ab@\n\n@");
+    col = INT_MAX - 1;
+    EXPECT_EQ(yylex(), NAME);
+    EXPECT_EQ(col, INT_MAX);
+    line = INT_MAX - 1;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(yylex(), END);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Cannot identify @ at line 2147483646, col 2147483647\n"
+              "Cannot identify @ at line 2147483647, col 1\n");
+    EXPECT_EQ(line, INT_MAX);
+}
+
 TEST(Lexer, PositionAfterEachToken) {
     scan_string("ab  ]->\n  \t(");
     EXPECT_EQ(yylex(), NAME);
