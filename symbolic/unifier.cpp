@@ -24,11 +24,32 @@ void Unifier::map(Name::ID id, const Term* term, Term::Option option) {
     if (!try_map(id, term, option)) throw UnifyFailed();
 }
 
+namespace {
+
+// Every this many bindings followed one inside another, the substitution is
+// tested for a cycle.
+const size_t follow_check = 1000;
+
+struct Following {
+    size_t& depth;
+    explicit Following(size_t& d) : depth(d) { ++depth; }
+    ~Following() { --depth; }
+};
+
+}  // namespace
+
 bool Unifier::try_map(Name::ID id, const Term* term, Term::Option option) {
     if (term->name().id() == id) return true;
     auto found = _mapping.find(id);
     if (found != _mapping.end()) {
         if (binding_follow_hook) binding_follow_hook();
+        // Without an occurs check, unification on a cyclic substitution can go
+        // round the cycle for ever. Deep inside followed bindings, a cyclic
+        // substitution fails the match: every caller of two-sided unification
+        // rejects a substitution that is not loop-free, and once it has a cycle
+        // no configuration can be bound, so no name would be issued before that.
+        Following following(_following);
+        if (_following % follow_check == 0 && !loopfree()) return false;
         return found->second->try_unify(term, *this, option);
     }
     _mapping.emplace(id, term);

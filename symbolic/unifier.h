@@ -48,6 +48,8 @@ public:
 private:
     std::map<Name::ID, const Term*> _mapping;
     std::vector<const Term*> _maintain;
+    // How many bindings the unification in progress is following, one inside another.
+    size_t _following = 0;
 };
 
 std::ostream& operator<<(std::ostream& os, const Unifier& unifier);

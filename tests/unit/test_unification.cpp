@@ -1,10 +1,12 @@
 // The unifier, two-sided unification, one-sided matching and generalisation.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/runtime.h"
 #include "symbolic/configuration.h"
@@ -249,4 +251,32 @@ TEST(Unifier, CopySharesBindingsAndClonesMaintainedTerms) {
         EXPECT_EQ(text(copy), num(id(c)) + ":f(x@" + num(id(x)) + ")\n" + num(id(x)) + ":|x@" + fresh + "|\n");
     }
     EXPECT_EQ(mapped(c, source), "f(|x@" + fresh + "|)");  // the copy deleted only its own clones
+}
+
+// Unification follows bindings without an occurs check; on a cyclic
+// substitution it must fail rather than go round the cycle for ever.
+TEST(CyclicSubstitution, UnificationThroughACycleFails) {
+    sym::Name x = sym::namer.variable("x");
+    sym::Name y = sym::namer.variable("y");
+    sym::Name f = sym::namer.constant("f");
+    sym::Variable vx(x), vy(y);
+    sym::Function fx(f), fy(f);
+    fy.append(new sym::Variable(y));
+    fx.append(new sym::Variable(x));
+    sym::Unifier unifier;
+    vx.unify(&fy, unifier, sym::Term::NONE);  // x -> f(y)
+    vy.unify(&fx, unifier, sym::Term::NONE);  // y -> f(x)
+    EXPECT_FALSE(unifier.loopfree());
+    EXPECT_THROW(vx.unify(&vy, unifier, sym::Term::NONE), sym::UnifyFailed);
+    EXPECT_FALSE(vy.try_unify(&vx, unifier, sym::Term::NONE));
+
+    // A long acyclic chain is followed to its end.
+    sym::Unifier chain;
+    std::vector<std::unique_ptr<sym::Variable>> links;
+    for (int i = 0; i < 3000; ++i) links.emplace_back(new sym::Variable(sym::namer.variable("v")));
+    for (int i = 0; i + 1 < 3000; ++i) links[i]->unify(links[i + 1].get(), chain, sym::Term::NONE);
+    sym::Name k = sym::namer.constant("k");
+    sym::Constant constant(k);
+    EXPECT_TRUE(links.back()->try_unify(&constant, chain, sym::Term::NONE));
+    EXPECT_TRUE(chain.loopfree());
 }
