@@ -44,9 +44,10 @@ while IFS= read -r -d '' model; do
 done < <(find "$root/examples" "$root/tests/e2e" -name '*.vorn' -size -64k -print0 | sort -z)
 
 # Leaks are checked after every input. A slow input counts as a hang: 10 s for
-# the front end; 30 s for a run, whose bound is checked between closure steps
-# and cannot cut a single slow step short.
+# the front end; 120 s for a run, whose bound cannot cut every single step
+# short (deciding whether one rule implies another searches all matchings of
+# their facts).
 timeout=10
-[ "$target" = run ] && timeout=30
+[ "$target" = run ] && timeout=120
 exec "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=$timeout -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "$seeds"

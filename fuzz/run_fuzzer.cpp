@@ -10,7 +10,8 @@
 // Saturation need not terminate, so the engine's closure step hook counts the
 // rules taken from its work queues and abandons the input beyond a bound of
 // steps or time; the unifier's binding hook abandons a unification that
-// recurses without end on a cyclic substitution (see fuzz_support.h).
+// recurses without end on a cyclic substitution (see fuzz_support.h) or that
+// runs far past the time bound.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -30,17 +31,27 @@
 
 namespace {
 
-// The bound of one run: rules taken from the work queues, and time, since the
-// rules grow with every composition and single steps get slower and slower.
+// The bound of one run: rules taken from the work queues, and time, checked
+// before each closure step. Terms can grow with every composition (a variable
+// that occurs twice in a conclusion doubles them), so one step can take far
+// longer than all before it: unification checks the time too, with more slack.
 constexpr unsigned max_closure_steps = 200;
 constexpr std::chrono::milliseconds max_run_time(250);
+constexpr std::chrono::milliseconds max_step_overrun(1000);
 unsigned closure_steps = 0;
+unsigned binding_follows = 0;
 std::chrono::steady_clock::time_point run_start;
 bool show_model = false;
 
+bool past(std::chrono::milliseconds limit) { return std::chrono::steady_clock::now() - run_start > limit; }
+
 void count_closure_step() {
-    if (++closure_steps > max_closure_steps || std::chrono::steady_clock::now() - run_start > max_run_time)
-        throw vorn_fuzz::WorkBoundReached();
+    if (++closure_steps > max_closure_steps || past(max_run_time)) throw vorn_fuzz::WorkBoundReached();
+}
+
+void check_binding_follow() {
+    vorn_fuzz::check_unification_stack();
+    if (++binding_follows % 1024 == 0 && past(max_step_overrun)) throw vorn_fuzz::WorkBoundReached();
 }
 
 class ModelWriter {
@@ -213,9 +224,10 @@ private:
 
 void run_model() {
     closure_steps = 0;
+    binding_follows = 0;
+    run_start = std::chrono::steady_clock::now();
     vorn::parse_model();
     if (vorn::raw_const_rules.empty()) return;
-    run_start = std::chrono::steady_clock::now();
     vorn::Algorithm algorithm;
     algorithm.close_const_rule(vorn::raw_const_rules);
     algorithm.close_trans_rule(vorn::raw_trans_rules);
@@ -235,7 +247,7 @@ void run_model() {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     vorn_fuzz::silence_standard_output();
     vorn::closure_step_hook = count_closure_step;
-    sym::binding_follow_hook = vorn_fuzz::check_unification_stack;
+    sym::binding_follow_hook = check_binding_follow;
     show_model = std::getenv("VORN_FUZZ_SHOW_MODEL") != nullptr;
     return 0;
 }
