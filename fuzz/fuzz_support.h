@@ -12,7 +12,6 @@
 #include "common/runtime.h"
 #include "symbolic/namer.h"
 #include "symbolic/srule.h"
-#include "symbolic/unifier.h"
 #include "vorn/parser.h"
 
 namespace vorn_fuzz {
@@ -58,27 +57,12 @@ inline std::string as_read_by_driver(const uint8_t* data, size_t size) {
 // Thrown by the targets' hooks to abandon an input that has done enough work.
 struct WorkBoundReached {};
 
-// Unification recurses without end on a cyclic substitution (loops are tested
-// only after a batch of unifications): a known limit of the engine, kept as an
-// end-to-end case, that would otherwise end every fuzzing session as a stack
-// overflow. The binding hook abandons the input once unification has used more
-// stack than any finite term of a fuzz input needs.
-constexpr uintptr_t max_unification_stack = 2 * 1024 * 1024;
-inline uintptr_t stack_at_input_start = 0;
-
-inline void check_unification_stack() {
-    uintptr_t here = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
-    if (stack_at_input_start > here && stack_at_input_start - here > max_unification_stack)
-        throw WorkBoundReached();
-}
-
 // A model error (UserError), a syntax error or an exhausted work bound is an
 // expected end of a run. Any other exception is left uncaught, so that it ends
 // the process as a finding: the driver would print one of its "please report"
 // lines for it, which no model should provoke.
 template <class Run>
 void run_guarded(Run run) {
-    stack_at_input_start = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
     try {
         run();
     } catch (const common::UserError&) {

@@ -15,9 +15,9 @@ namespace sym {
 class UnifyFailed : public common::Exception {};
 
 // Unset in the tool. When set, it is called each time a unification follows an
-// existing binding. Loops are only tested after a batch of unifications, so on
-// a cyclic substitution this is where unification recurses without end; a test
-// may throw from the hook to abandon the run, as a model error would.
+// existing binding, which is where the work of one unification grows with the
+// terms bound; a test may throw from the hook to abandon the run, as a model
+// error would.
 extern void (*binding_follow_hook)();
 
 // A substitution from name identifiers to terms. Bound terms are not owned,
