@@ -1,6 +1,8 @@
 // Knowledge, timed knowledge, events and states.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <set>
 #include <sstream>
 #include <string>
@@ -25,12 +27,6 @@ using namespace sym;
 
 namespace {
 
-std::string text(const Model& model) {
-    std::ostringstream os;
-    model.info(os);
-    return os.str();
-}
-
 std::string num(Name::ID id) { return std::to_string(id); }
 unsigned id(const Name& name) { return name.id(); }
 Term* var(const Name& name) { return new Variable(name); }
@@ -41,15 +37,6 @@ Term* fn(const std::string& text, Term* argument) { return (new Function(namer.c
 Name pred(const std::string& text) { return namer.constant(text); }
 
 }  // namespace
-
-#define EXPECT_USER_ERROR(statement, function_text, detail_text) \
-    try {                                                        \
-        statement;                                               \
-        ADD_FAILURE() << "no UserError";                         \
-    } catch (const common::UserError& e) {                       \
-        EXPECT_EQ(e.function(), function_text);                  \
-        EXPECT_EQ(e.detail(), detail_text);                      \
-    }
 
 TEST(Fact, PrintedForms) {
     Name x = namer.variable("x"), n = namer.variable("n"), t = namer.variable("t");

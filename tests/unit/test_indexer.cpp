@@ -1,6 +1,8 @@
 // The per-rule name table.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,16 +23,6 @@
 #include "symbolic/variable.h"
 
 using namespace sym;
-
-namespace {
-
-std::string text(const Model& model) {
-    std::ostringstream os;
-    model.info(os);
-    return os.str();
-}
-
-}  // namespace
 
 TEST(Indexer, LocalNameRepeatedInOneRuleIsOneSymbol) {
     Indexer table;

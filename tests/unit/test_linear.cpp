@@ -1,6 +1,8 @@
 // Multi-dimensional ranges and areas of non-dominated ranges.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,13 +13,6 @@
 using namespace sym;
 
 namespace {
-
-template <typename T>
-std::string text(const T& item) {
-    std::ostringstream os;
-    os << item;
-    return os.str();
-}
 
 Range range(bool strict, std::vector<Value> values) { return Range(Strict(strict), values); }
 

@@ -1,6 +1,8 @@
 // Names, the namer, the seven term kinds and renaming.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <set>
 #include <sstream>
 #include <string>
@@ -20,13 +22,6 @@
 using namespace sym;
 
 namespace {
-
-template <class T>
-std::string text(const T& printable) {
-    std::ostringstream os;
-    os << printable;
-    return os.str();
-}
 
 std::string sig(const Term& term, const Unifier* u = nullptr) {
     std::ostringstream os;

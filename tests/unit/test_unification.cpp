@@ -1,6 +1,8 @@
 // The unifier, two-sided unification, one-sided matching and generalisation.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <memory>
 #include <set>
 #include <sstream>
@@ -23,13 +25,6 @@ using namespace sym;
 
 namespace {
 
-template <class T>
-std::string text(const T& printable) {
-    std::ostringstream os;
-    os << printable;
-    return os.str();
-}
-
 std::string mapped(const Term& term, const Unifier& u) {
     Term* image = term.map(u);
     std::string result = text(*image);
@@ -41,15 +36,6 @@ unsigned id(const Term& term) { return term.name().id(); }
 std::string num(Name::ID id) { return std::to_string(id); }
 
 }  // namespace
-
-#define EXPECT_USER_ERROR(statement, function_text, detail_text) \
-    try {                                                        \
-        statement;                                               \
-        ADD_FAILURE() << "no UserError";                         \
-    } catch (const common::UserError& e) {                       \
-        EXPECT_EQ(e.function(), function_text);                  \
-        EXPECT_EQ(e.detail(), detail_text);                      \
-    }
 
 TEST(Unifier, BindingDirectionAndRepeatedBindings) {
     Variable x(namer.variable("x")), y(namer.variable("y"));

@@ -1,6 +1,8 @@
 // Bounded values and bounds.
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <sstream>
 #include <string>
 
@@ -10,13 +12,6 @@
 using namespace sym;
 
 namespace {
-
-template <typename T>
-std::string text(const T& item) {
-    std::ostringstream os;
-    os << item;
-    return os.str();
-}
 
 // The function text of the boundary error that action throws.
 template <typename F>
