@@ -16,6 +16,17 @@ using sym::StateConstRule;
 using sym::StateRule;
 using sym::StateTransRule;
 
+// What an add operation reports to: the engine's observer, if any.
+struct Watch {
+    Observer* observer;
+    const Algorithm& engine;
+    bool& stopped;
+
+    void dropped(const StateRule* rule) const {
+        if (observer) observer->dropped(rule);
+    }
+};
+
 namespace {
 
 const std::string separator_short(43, '-');
@@ -33,21 +44,29 @@ Rule* rule_of(const std::pair<size_t, Rule*>& entry) {
 // The shared add procedure: reject the newcomer when a held rule implies it,
 // otherwise drop the held rules it implies (when `removes`) and append it.
 template <class Rule, class List, class Entry>
-bool add_rule(List& list, Rule* rule, const Entry& entry, bool removes) {
+bool add_rule(List& list, Rule* rule, const Entry& entry, bool removes, const Watch& watch) {
     try {
         for (auto i = list.begin(); i != list.end();) {
             Rule* held = rule_of(*i);
             if (held->imply(rule)) {
                 std::cout << "Adding failed. " << std::endl;
+                watch.dropped(rule);
                 delete rule;
                 return false;
             }
             if (removes && rule->imply(held)) {
+                watch.dropped(held);
                 delete held;
                 i = list.erase(i);
                 continue;
             }
             ++i;
+        }
+        if (watch.observer && !watch.observer->admit(watch.engine, rule)) {
+            watch.stopped = true;
+            watch.dropped(rule);
+            delete rule;
+            return false;
         }
     } catch (...) {
         // The newcomer is owned here until it is appended.
@@ -61,20 +80,23 @@ bool add_rule(List& list, Rule* rule, const Entry& entry, bool removes) {
 
 // A copy of the rule that passes over its selected configuration premise.
 template <class Rule>
-Rule* configuration_variant(const Rule* rule, size_t select) {
+Rule* configuration_variant(const Rule* rule, size_t select, const Watch& watch) {
     sym::Unifier unifier;
     Rule* copy = static_cast<Rule*>(rule->map(unifier, StateRule::NONSELECTABLE));
     copy->set_nonselectable_at(select);
     sym::Renamer renamer;
     copy->rename(renamer);
+    if (watch.observer) watch.observer->varied(rule, copy);
     return copy;
 }
 
 // Composes the provider into the consumer's premise; reports and queues the results.
 template <class Rule>
-void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, std::list<Rule*>& queue) {
+void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, std::list<Rule*>& queue,
+                  const Watch& watch) {
     std::list<StateRule*> results = provider->compose(index, consumer);
     if (results.empty()) return;
+    if (watch.observer) watch.observer->composed(provider, index, consumer, results);
     std::cout << std::endl;
     provider->info(std::cout);
     std::cout << "Composes at index " << index << ":" << std::endl;
@@ -119,6 +141,16 @@ struct QueueGuard {
     }
 };
 
+// Empties a work queue whose rules will never be tried.
+template <class Rule>
+void drain(std::list<Rule*>& queue, const Watch& watch) {
+    for (Rule* rule : queue) {
+        watch.dropped(rule);
+        delete rule;
+    }
+    queue.clear();
+}
+
 template <class List>
 void delete_rules(List& list) {
     for (auto& entry : list) delete rule_of(entry);
@@ -141,41 +173,51 @@ bool Algorithm::add_se_const_rule(size_t select, StateConstRule* rule) {
     assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
     std::cout << "Try Add Selectable Consistent Rule at " << select << ":" << std::endl;
     rule->info(std::cout);
-    return add_rule(_se_const_rules, rule, std::make_pair(select, rule), true);
+    return add_rule(_se_const_rules, rule, std::make_pair(select, rule), true, watch());
 }
 
 bool Algorithm::add_ns_const_rule(StateConstRule* rule) {
     assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == false);
     std::cout << "Try Add Nonselectable Consistent Rule:" << std::endl;
     rule->info(std::cout);
-    return add_rule(_ns_const_rules, rule, rule, true);
+    return add_rule(_ns_const_rules, rule, rule, true, watch());
 }
 
 bool Algorithm::add_se_trans_rule(size_t select, StateTransRule* rule) {
     assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
     std::cout << "Try Add Selectable Transfer Rule at " << select << ":" << std::endl;
     rule->info(std::cout);
-    return add_rule(_se_trans_rules, rule, std::make_pair(select, rule), true);
+    return add_rule(_se_trans_rules, rule, std::make_pair(select, rule), true, watch());
 }
 
 bool Algorithm::add_ns_trans_rule(StateTransRule* rule) {
     assert(rule->select() == StateConstRule::NONSELECTABLE);
     std::cout << "Try Add Nonselectable Transfer Rule:" << std::endl;
     rule->info(std::cout);
-    return add_rule(_ns_trans_rules, rule, rule, true);
+    return add_rule(_ns_trans_rules, rule, rule, true, watch());
 }
 
 bool Algorithm::add_final_rule(StateConstRule* rule) {
     assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == true);
     std::cout << "Try Add Final Consistent Rule:" << std::endl;
     rule->info(std::cout);
-    return add_rule(_final_rules, rule, rule, false);
+    return add_rule(_final_rules, rule, rule, false, watch());
+}
+
+Watch Algorithm::watch() { return Watch{_observer, *this, _stopped}; }
+
+bool Algorithm::next_step(size_t queued) {
+    if (closure_step_hook) closure_step_hook();
+    if (!_stopped && _observer && !_observer->step(*this, queued)) _stopped = true;
+    if (_stopped) return false;
+    ++_tried;
+    return true;
 }
 
 void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
     QueueGuard<StateConstRule> guard{rules};
     while (!rules.empty()) {
-        if (closure_step_hook) closure_step_hook();
+        if (!next_step(rules.size())) break;
         StateConstRule* rule = rules.front();
         rules.pop_front();
         size_t select = rule->select();
@@ -184,48 +226,56 @@ void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
         if (select == StateRule::NONSELECTABLE) {
             added = event ? add_final_rule(rule) : add_ns_const_rule(rule);
         } else {
-            if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select));
+            if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select, watch()));
             added = add_se_const_rule(select, rule);
         }
+        if (_stopped) break;
         if (added) {
             if (select != StateRule::NONSELECTABLE) {
-                for (const StateConstRule* provider : _ns_const_rules) compose_into(provider, select, rule, rules);
+                for (const StateConstRule* provider : _ns_const_rules)
+                    compose_into(provider, select, rule, rules, watch());
             } else if (!event) {
                 for (const auto& consumer : _se_const_rules)
-                    compose_into<StateConstRule>(rule, consumer.first, consumer.second, rules);
+                    compose_into<StateConstRule>(rule, consumer.first, consumer.second, rules, watch());
             }
         }
         print_separator();
     }
+    drain(rules, watch());
 }
 
 void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) {
     QueueGuard<StateTransRule> guard{rules};
     while (!rules.empty()) {
-        if (closure_step_hook) closure_step_hook();
+        if (!next_step(rules.size())) break;
         StateTransRule* rule = rules.front();
         rules.pop_front();
         size_t select = rule->select();
         if (select == StateRule::NONSELECTABLE) {
             add_ns_trans_rule(rule);
         } else if (add_se_trans_rule(select, rule)) {
-            if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select));
-            for (const StateConstRule* provider : _ns_const_rules) compose_into(provider, select, rule, rules);
+            if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select, watch()));
+            for (const StateConstRule* provider : _ns_const_rules)
+                compose_into(provider, select, rule, rules, watch());
         }
+        if (_stopped) break;
         print_separator();
     }
+    drain(rules, watch());
 }
 
 void Algorithm::complete() {
     std::cout << std::endl;
     // Final rules are only ever appended, so the walk reaches those added on the way.
-    for (auto final_rule = _final_rules.begin(); final_rule != _final_rules.end(); ++final_rule) {
+    for (auto final_rule = _final_rules.begin(); final_rule != _final_rules.end() && !_stopped; ++final_rule) {
         for (const StateTransRule* transfer : _ns_trans_rules) {
+            if (_stopped) break;
             transfer->info(std::cout);
             std::cout << "Transfer rule :" << std::endl;
             (*final_rule)->info(std::cout);
             std::cout << std::endl << separator_long << std::endl << std::endl;
             std::list<StateConstRule*> results = transfer->transfer(*final_rule);
+            if (_observer) _observer->transferred(transfer, *final_rule, results);
             close_const_rule(results);
         }
     }
@@ -242,6 +292,7 @@ void Algorithm::analysis(std::vector<std::pair<sym::State*, bool>> queries) {
         target->info(std::cout);
         std::cout << std::endl;
         std::cout << separator_short << std::endl << std::endl;
+        if (_observer) _observer->targeted(final_rule, target);
         _target_rules.push_back(static_cast<StateConstRule*>(target));
     }
 }
@@ -268,6 +319,11 @@ void Algorithm::print_final_rules(std::ostream& os) const {
 
 void Algorithm::print_target_rules(std::ostream& os) const {
     print_rules(os, _target_rules, "Target Rules. ", "Target Rule :");
+}
+
+std::vector<size_t> Algorithm::set_sizes() const {
+    return {_se_const_rules.size(), _ns_const_rules.size(), _se_trans_rules.size(),
+            _ns_trans_rules.size(), _final_rules.size(), _target_rules.size()};
 }
 
 size_t Algorithm::rule_count() const {

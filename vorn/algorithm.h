@@ -15,6 +15,34 @@ namespace vorn {
 // may throw to abandon the run, and the engine then frees the rules it holds.
 extern void (*closure_step_hook)();
 
+class Algorithm;
+struct Watch;
+
+// Watches a run from outside the engine: limits, progress and the record of
+// how each rule was made live in observers, so the engine knows nothing of
+// the command line. Every hook has a default that does nothing. An observer
+// must not change the rules it is shown.
+class Observer {
+public:
+    virtual ~Observer() = default;
+    // Before a rule is taken from a work queue holding `queued` rules.
+    // Answering false stops the saturation.
+    virtual bool step(const Algorithm&, size_t /*queued*/) { return true; }
+    // A newcomer passed every implication test and is about to be held.
+    // Answering false drops it and stops the saturation.
+    virtual bool admit(const Algorithm&, const sym::StateRule*) { return true; }
+    // Rules made from held rules, each shown before it is queued.
+    virtual void composed(const sym::StateConstRule* /*provider*/, size_t /*index*/,
+                          const sym::StateRule* /*consumer*/, const std::list<sym::StateRule*>& /*results*/) {}
+    virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
+    virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
+                             const std::list<sym::StateConstRule*>& /*results*/) {}
+    virtual void targeted(const sym::StateConstRule* /*final_rule*/, const sym::StateRule* /*target*/) {}
+    // A rule is about to be deleted while the engine runs: rejected, implied
+    // by a newcomer, or left in a queue when the saturation stopped.
+    virtual void dropped(const sym::StateRule*) {}
+};
+
 // The saturation engine: sorts rules into six sets, keeps each set free of
 // implied rules, composes providers with consumers until nothing new survives,
 // carries final rules back through transfer rules, and answers access queries.
@@ -22,6 +50,8 @@ extern void (*closure_step_hook)();
 class Algorithm {
 public:
     Algorithm() = default;
+    // The observer (or null) must outlive the engine's runs; the engine does not own it.
+    explicit Algorithm(Observer* observer) : _observer(observer) {}
     ~Algorithm();
     Algorithm(const Algorithm&) = delete;
     Algorithm& operator=(const Algorithm&) = delete;
@@ -43,6 +73,13 @@ public:
     void print_target_rules(std::ostream& os) const;
     size_t rule_count() const;
 
+    // Whether an observer stopped the saturation; the sets are then incomplete.
+    bool stopped() const { return _stopped; }
+    // Sizes of the six sets, in the order they are printed.
+    std::vector<size_t> set_sizes() const;
+    // Rules taken from the work queues so far.
+    size_t rules_tried() const { return _tried; }
+
 protected:
     bool add_se_const_rule(size_t select, sym::StateConstRule* rule);
     bool add_ns_const_rule(sym::StateConstRule* rule);
@@ -51,12 +88,21 @@ protected:
     bool add_final_rule(sym::StateConstRule* rule);
 
 private:
+    friend struct Watch;
+    Watch watch();
+    // Counts one step of a closure; false once the saturation has stopped.
+    bool next_step(size_t queued);
+
     std::list<std::pair<size_t, sym::StateConstRule*>> _se_const_rules;
     std::list<sym::StateConstRule*> _ns_const_rules;
     std::list<std::pair<size_t, sym::StateTransRule*>> _se_trans_rules;
     std::list<sym::StateTransRule*> _ns_trans_rules;
     std::list<sym::StateConstRule*> _final_rules;
     std::list<sym::StateConstRule*> _target_rules;
+
+    Observer* _observer = nullptr;
+    bool _stopped = false;
+    size_t _tried = 0;
 };
 
 }  // namespace vorn
