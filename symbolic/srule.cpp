@@ -5,6 +5,7 @@
 
 #include "common/runtime.h"
 #include "symbolic/event.h"
+#include "symbolic/implication.h"
 #include "symbolic/know.h"
 #include "symbolic/renamer.h"
 #include "symbolic/state.h"
@@ -26,7 +27,15 @@ StateRule::~StateRule() {
 
 size_t StateRule::next_sid() { return ++_sid; }
 
+const RuleFeatures& StateRule::features() const {
+    if (!_features) _features = std::make_unique<const RuleFeatures>(compute_features(this));
+    return *_features;
+}
+
+void StateRule::changed() { _features.reset(); }
+
 void StateRule::add_predicate(Fact* fact) {
+    changed();
     switch (fact->type()) {
     case Fact::OKNOW:
         add_knowledge(static_cast<Know*>(fact));
@@ -44,6 +53,7 @@ void StateRule::add_knowledge(Know* know) { _knows.emplace_back(know, std::make_
 void StateRule::add_event(Event* event) { _events.push_back(event); }
 
 void StateRule::add_state(State* state) {
+    changed();
     SID sid = next_sid();
     _latest.insert(sid);
     auto index = _states.emplace(sid, std::make_pair(state, _latest));
@@ -68,6 +78,7 @@ bool StateRule::is_confg_at(size_t index) const {
 
 void StateRule::set_nonselectable_at(size_t index) {
     assert(index != NONSELECTABLE);
+    changed();
     _knows.at(index).second.first = false;
 }
 
@@ -88,6 +99,7 @@ void StateRule::insert_base(StateRule* rule, const Unifier& unifier, size_t exce
 }
 
 StateRule* StateRule::rename(Renamer& renamer) {
+    changed();
     for (Event* event : _events) event->rename(renamer);
 
     std::map<SID, SID> sid_map;
@@ -262,7 +274,10 @@ StateTransRule::~StateTransRule() {
     }
 }
 
-void StateTransRule::add_conversion(State* from, State* to) { _conversions.emplace_back(from, to); }
+void StateTransRule::add_conversion(State* from, State* to) {
+    changed();
+    _conversions.emplace_back(from, to);
+}
 
 void StateTransRule::info(std::ostream& os) const {
     StateRule::info(os);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <utility>
@@ -20,6 +21,7 @@ class Unifier;
 class Renamer;
 class StateConstRule;
 class StateTransRule;
+struct RuleFeatures;
 
 // A rule of the protocol model: knowledge premises, event premises and the
 // protocol states that hold together, with one conclusion (consistent rule)
@@ -60,6 +62,9 @@ public:
     const Partitions& partitions() const { return _partitions; }
     const SIDs& latest() const { return _latest; }
     const std::vector<State*>& past_states() const { return _past_states; }
+    // What implication tests need to know of the rule, computed at the first
+    // request after the rule last changed.
+    const RuleFeatures& features() const;
 
     void info(std::ostream& os) const override;
 
@@ -125,6 +130,8 @@ protected:
     bool belong(const Unifier& unifier, const StateRule* rule) const;
     bool belong(std::vector<unsigned> kmap, std::vector<unsigned> emap, std::map<SID, SID> smap, Unifier unifier,
                 const StateRule* rule) const;
+    // Forgets the features after a change.
+    void changed();
 
     Type _type;
     Knows _knows;
@@ -133,6 +140,7 @@ protected:
     Partitions _partitions;
     SIDs _latest;
     std::vector<State*> _past_states;
+    mutable std::unique_ptr<const RuleFeatures> _features;
 };
 
 // A rule that derives one fact (knowledge or event).
@@ -154,7 +162,10 @@ public:
     // The one composed rule for a complete partition mapping, or null.
     StateRule* compose(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
 
+    // Whether this rule makes `rule` redundant. The fast test answers where it
+    // can; the reference algorithm fixes the names issued everywhere else.
     bool imply(const StateConstRule* rule) const;
+    bool imply_reference(const StateConstRule* rule) const;
 
 protected:
     void update_conclusion(const Unifier& unifier) override;
@@ -188,6 +199,7 @@ public:
                              const StateConstRule* rule) const;
 
     bool imply(const StateTransRule* rule) const;
+    bool imply_reference(const StateTransRule* rule) const;
 
 protected:
     void update_conclusion(const Unifier& unifier) override;

@@ -2,6 +2,7 @@
 #include <cassert>
 
 #include "symbolic/event.h"
+#include "symbolic/implication.h"
 #include "symbolic/know.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
@@ -50,9 +51,59 @@ bool matches(const Fact* general, const Fact* specific) {
     return general->try_unify_to(specific, unifier);
 }
 
+// The fast answer for a pure general rule, or UNKNOWN. `head` matches the
+// conclusion or the conversions on the matcher first.
+template <class Head>
+Implied fast_imply(const StateRule* general, const StateRule* specific, Head head) {
+    if (!general->features().fast_general || !specific->features().fast_specific || !arities_consistent())
+        return Implied::UNKNOWN;
+    Matcher matcher;
+    if (!head(matcher)) return matcher.unsure() ? Implied::UNKNOWN : Implied::NO;
+    return belong_fast(general, specific, matcher);
+}
+
+// Decides with the quick tests and the fast search where they answer, else
+// with the reference algorithm. The cross-check build computes every answer
+// the fast way could give both ways and aborts when they differ.
+template <class Rule, class Head>
+bool decide(const Rule* general, const Rule* specific, Head head) {
+    if (!may_imply(general, specific)) {
+#ifdef VORN_CROSSCHECK
+        if (general->features().quick.pure && general->imply_reference(specific))
+            implication_mismatch(general, specific, true, false);
+#endif
+        return false;
+    }
+    Implied fast = fast_imply(general, specific, head);
+    if (fast == Implied::UNKNOWN) return general->imply_reference(specific);
+#ifdef VORN_CROSSCHECK
+    bool reference = general->imply_reference(specific);
+    if (reference != (fast == Implied::YES)) implication_mismatch(general, specific, reference, fast == Implied::YES);
+#endif
+    return fast == Implied::YES;
+}
+
 }  // namespace
 
 bool StateConstRule::imply(const StateConstRule* rule) const {
+    return decide(this, rule, [&](Matcher& matcher) { return matcher.fact(_conclusion, rule->_conclusion); });
+}
+
+bool StateTransRule::imply(const StateTransRule* rule) const {
+    return decide(this, rule, [&](Matcher& matcher) {
+        if (_conversions.size() > rule->_conversions.size()) return false;
+        for (size_t i = 0; i < _conversions.size(); ++i) {
+            const auto& general = _conversions[i];
+            const auto& specific = rule->_conversions[i];
+            if ((general.first == nullptr) != (specific.first == nullptr)) return false;
+            if (general.first && !matcher.fact(general.first, specific.first)) return false;
+            if (!matcher.fact(general.second, specific.second)) return false;
+        }
+        return true;
+    });
+}
+
+bool StateConstRule::imply_reference(const StateConstRule* rule) const {
     if (_events.size() > rule->_events.size() || _knows.size() > rule->_knows.size() ||
         _states.size() > rule->_states.size())
         return false;
@@ -61,7 +112,7 @@ bool StateConstRule::imply(const StateConstRule* rule) const {
     return belong(unifier, rule);
 }
 
-bool StateTransRule::imply(const StateTransRule* rule) const {
+bool StateTransRule::imply_reference(const StateTransRule* rule) const {
     if (_events.size() > rule->_events.size() || _knows.size() > rule->_knows.size() ||
         _states.size() > rule->_states.size())
         return false;

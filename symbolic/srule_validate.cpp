@@ -65,6 +65,7 @@ bool StateRule::try_validate() {
 }
 
 void StateRule::validate() {
+    changed();
     Removeables removeables;
     Unifier unifier;
 

@@ -1,7 +1,9 @@
 #include "vorn/algorithm.h"
 
 #include <cassert>
+#include <cstdlib>
 #include <exception>
+#include <iterator>
 #include <iostream>
 #include <string>
 
@@ -41,27 +43,50 @@ Rule* rule_of(const std::pair<size_t, Rule*>& entry) {
     return entry.second;
 }
 
+// Whether the held rule and the newcomer must be tested: false only when
+// neither can imply the other by the quick features.
+bool worth_testing(const sym::RuleFeatures::Quick& held, const sym::RuleFeatures::Quick& rule, bool removes) {
+    if (!sym::arities_consistent()) return true;
+    return sym::may_imply_quick(held, rule) || (removes && sym::may_imply_quick(rule, held));
+}
+
 // The shared add procedure: reject the newcomer when a held rule implies it,
 // otherwise drop the held rules it implies (when `removes`) and append it.
+// Held rules are visited in list order, through the index.
 template <class Rule, class List, class Entry>
-bool add_rule(List& list, Rule* rule, const Entry& entry, bool removes, const Watch& watch) {
+bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entry, bool removes,
+              const Watch& watch) {
     try {
-        for (auto i = list.begin(); i != list.end();) {
-            Rule* held = rule_of(*i);
+        const sym::RuleFeatures::Quick& quick = rule->features().quick;
+        auto& slots = index.slots();
+        for (size_t k = 0; k < slots.size(); ++k) {
+            if (!slots[k].held) continue;
+            Rule* held = rule_of(*slots[k].position);
+            if (!worth_testing(slots[k].quick, quick, removes)) {
+#ifdef VORN_CROSSCHECK
+                // Both tests must answer false here, as the full tests confirm.
+                if (held->imply(rule) || (removes && rule->imply(held))) {
+                    std::cerr << "index skipped a rule that implication relates" << std::endl;
+                    std::abort();
+                }
+#endif
+                continue;
+            }
             if (held->imply(rule)) {
                 std::cout << "Adding failed. " << std::endl;
                 watch.dropped(rule);
                 delete rule;
+                index.compact();
                 return false;
             }
             if (removes && rule->imply(held)) {
                 watch.dropped(held);
                 delete held;
-                i = list.erase(i);
-                continue;
+                list.erase(slots[k].position);
+                index.release(k);
             }
-            ++i;
         }
+        index.compact();
         if (watch.observer && !watch.observer->admit(watch.engine, rule)) {
             watch.stopped = true;
             watch.dropped(rule);
@@ -75,6 +100,7 @@ bool add_rule(List& list, Rule* rule, const Entry& entry, bool removes, const Wa
     }
     std::cout << "Adding Successful. " << std::endl;
     list.push_back(entry);
+    index.append(std::prev(list.end()), rule->features());
     return true;
 }
 
@@ -173,35 +199,35 @@ bool Algorithm::add_se_const_rule(size_t select, StateConstRule* rule) {
     assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
     std::cout << "Try Add Selectable Consistent Rule at " << select << ":" << std::endl;
     rule->info(std::cout);
-    return add_rule(_se_const_rules, rule, std::make_pair(select, rule), true, watch());
+    return add_rule(_se_const_rules, _se_const_index, rule, std::make_pair(select, rule), true, watch());
 }
 
 bool Algorithm::add_ns_const_rule(StateConstRule* rule) {
     assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == false);
     std::cout << "Try Add Nonselectable Consistent Rule:" << std::endl;
     rule->info(std::cout);
-    return add_rule(_ns_const_rules, rule, rule, true, watch());
+    return add_rule(_ns_const_rules, _ns_const_index, rule, rule, true, watch());
 }
 
 bool Algorithm::add_se_trans_rule(size_t select, StateTransRule* rule) {
     assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
     std::cout << "Try Add Selectable Transfer Rule at " << select << ":" << std::endl;
     rule->info(std::cout);
-    return add_rule(_se_trans_rules, rule, std::make_pair(select, rule), true, watch());
+    return add_rule(_se_trans_rules, _se_trans_index, rule, std::make_pair(select, rule), true, watch());
 }
 
 bool Algorithm::add_ns_trans_rule(StateTransRule* rule) {
     assert(rule->select() == StateConstRule::NONSELECTABLE);
     std::cout << "Try Add Nonselectable Transfer Rule:" << std::endl;
     rule->info(std::cout);
-    return add_rule(_ns_trans_rules, rule, rule, true, watch());
+    return add_rule(_ns_trans_rules, _ns_trans_index, rule, rule, true, watch());
 }
 
 bool Algorithm::add_final_rule(StateConstRule* rule) {
     assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == true);
     std::cout << "Try Add Final Consistent Rule:" << std::endl;
     rule->info(std::cout);
-    return add_rule(_final_rules, rule, rule, false, watch());
+    return add_rule(_final_rules, _final_index, rule, rule, false, watch());
 }
 
 Watch Algorithm::watch() { return Watch{_observer, *this, _stopped}; }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "symbolic/srule.h"
+#include "vorn/held_index.h"
 
 namespace vorn {
 
@@ -99,6 +100,12 @@ private:
     std::list<sym::StateTransRule*> _ns_trans_rules;
     std::list<sym::StateConstRule*> _final_rules;
     std::list<sym::StateConstRule*> _target_rules;
+    // The five lists that adds test, indexed for the implication tests.
+    HeldIndex<std::pair<size_t, sym::StateConstRule*>> _se_const_index;
+    HeldIndex<sym::StateConstRule*> _ns_const_index;
+    HeldIndex<std::pair<size_t, sym::StateTransRule*>> _se_trans_index;
+    HeldIndex<sym::StateTransRule*> _ns_trans_index;
+    HeldIndex<sym::StateConstRule*> _final_index;
 
     Observer* _observer = nullptr;
     bool _stopped = false;

@@ -1,0 +1,502 @@
+#include "symbolic/implication.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <unordered_map>
+
+#include "symbolic/event.h"
+#include "symbolic/function.h"
+#include "symbolic/know.h"
+#include "symbolic/srule.h"
+#include "symbolic/state.h"
+
+namespace sym {
+
+namespace {
+
+typedef RuleFeatures::Key Key;
+
+// Fact kinds are tagged apart from term kinds, whose tags are their type bits.
+const unsigned FACT_TAG = 128;
+const unsigned CONVERSION_TAG = 256;
+
+Key make_key(unsigned tag, size_t id) { return (static_cast<Key>(tag) << 52) ^ static_cast<Key>(id); }
+
+// The key a term must share with any term it matches as a pattern: its kind,
+// and its symbol for the kinds that compare symbols.
+Key term_key(const Term* term) {
+    switch (term->type()) {
+    case Term::FUNCT:
+    case Term::CONST:
+    case Term::PARAM:
+        return make_key(term->type(), term->name().id());
+    default:
+        return make_key(term->type(), 0);
+    }
+}
+
+Key fact_key(const Fact* fact) {
+    if (fact->type() == Fact::OKNOW) return term_key(static_cast<const Know*>(fact)->term());
+    return make_key(FACT_TAG + fact->type(), fact->predicate().id());
+}
+
+// One function symbol, event or state predicate must keep one arity for
+// matching to be free of model errors.
+struct Arities {
+    std::unordered_map<Key, size_t> seen;
+    bool consistent = true;
+
+    void record(Key key, size_t arity) {
+        auto found = seen.emplace(key, arity);
+        if (found.first->second != arity) consistent = false;
+    }
+};
+
+Arities& arities() {
+    static Arities table;
+    return table;
+}
+
+Key mix(Key a, Key b) {
+    Key x = a ^ (b + 0x9e3779b97f4a7c15ull + (a << 6) + (a >> 2));
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebull;
+    return x ^ (x >> 31);
+}
+
+// How deep below a fact symbols are recorded.
+const unsigned FEATURE_DEPTH = 3;
+
+// Roles of facts in a rule; conversions count from CONVERSION by position.
+enum Role : unsigned { PREMISE = 1, EVENT_PREMISE = 2, STATE = 3, CONCLUSION = 4, CONVERSION = 5 };
+
+void term_features(const Term* term, Key path, unsigned depth, std::vector<Key>& keys) {
+    switch (term->type()) {
+    case Term::VARIA:
+    case Term::CONFG:
+        return;
+    case Term::FUNCT: {
+        Key here = mix(path, term_key(term));
+        keys.push_back(here);
+        if (depth >= FEATURE_DEPTH) return;
+        const auto& arguments = static_cast<const Function*>(term)->arguments();
+        for (size_t i = 0; i < arguments.size(); ++i) term_features(arguments[i], mix(here, i), depth + 1, keys);
+        return;
+    }
+    default:
+        keys.push_back(mix(path, term_key(term)));
+    }
+}
+
+void fact_features(const Fact* fact, Key role, std::vector<Key>& keys) {
+    Key root = mix(role, fact->type() == Fact::OKNOW ? make_key(FACT_TAG, 0) : fact_key(fact));
+    keys.push_back(root);
+    if (fact->type() == Fact::OKNOW) {
+        term_features(static_cast<const Know*>(fact)->term(), mix(root, 0), 1, keys);
+        return;
+    }
+    if (fact->type() != Fact::EVENT && fact->type() != Fact::STATE) return;
+    const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
+    for (size_t i = 0; i < arguments.size(); ++i) term_features(arguments[i].second, mix(root, i), 1, keys);
+}
+
+// Counts each key once per fact that carries it, and sets its bit.
+void count_keys(std::vector<Key>& keys, RuleFeatures& f) {
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (Key key : keys) {
+        f.quick.bits[(key >> 6) & 1] |= uint64_t{1} << (key & 63);
+        f.counts.emplace_back(key, 1);
+    }
+    keys.clear();
+}
+
+void merge_counts(RuleFeatures::Counts& counts) {
+    std::sort(counts.begin(), counts.end());
+    size_t out = 0;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        if (out > 0 && counts[out - 1].first == counts[i].first) {
+            counts[out - 1].second += counts[i].second;
+        } else {
+            counts[out++] = counts[i];
+        }
+    }
+    counts.resize(out);
+}
+
+// Every key of `general` is carried by at least as many facts of `specific`.
+bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
+    auto s = specific.begin();
+    for (const auto& entry : general) {
+        while (s != specific.end() && s->first < entry.first) ++s;
+        if (s == specific.end() || s->first != entry.first || s->second < entry.second) return false;
+    }
+    return true;
+}
+
+// Walks the terms of a rule: records arities and whether a configuration occurs.
+struct TermWalk {
+    bool configuration = false;
+
+    void term(const Term* term) {
+        if (term->type() == Term::CONFG) configuration = true;
+        if (term->type() != Term::FUNCT) return;
+        const auto& arguments = static_cast<const Function*>(term)->arguments();
+        arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
+        for (const Term* argument : arguments) this->term(argument);
+    }
+
+    void fact(const Fact* fact) {
+        switch (fact->type()) {
+        case Fact::OKNOW:
+            term(static_cast<const Know*>(fact)->term());
+            break;
+        case Fact::EVENT:
+        case Fact::STATE: {
+            const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
+            arities().record(fact_key(fact), arguments.size());
+            for (const auto& argument : arguments) term(argument.second);
+            break;
+        }
+        default:
+            // Timed knowledge is left to the reference algorithm.
+            configuration = true;
+        }
+    }
+};
+
+}  // namespace
+
+bool arities_consistent() { return arities().consistent; }
+
+RuleFeatures compute_features(const StateRule* rule) {
+    RuleFeatures f;
+    TermWalk walk;
+    RuleFeatures::Quick& q = f.quick;
+    q.knows = static_cast<uint32_t>(rule->knows().size());
+    q.events = static_cast<uint32_t>(rule->events().size());
+    q.states = static_cast<uint32_t>(rule->states().size());
+
+    std::vector<Key> keys;
+    for (const auto& know : rule->knows()) {
+        walk.fact(know.first);
+        fact_features(know.first, PREMISE, keys);
+        count_keys(keys, f);
+    }
+    for (const Event* event : rule->events()) {
+        walk.fact(event);
+        fact_features(event, EVENT_PREMISE, keys);
+        count_keys(keys, f);
+    }
+    std::map<StateRule::SID, unsigned> position;
+    for (const auto& state : rule->states()) {
+        walk.fact(state.second.first);
+        fact_features(state.second.first, STATE, keys);
+        count_keys(keys, f);
+        position.emplace(state.first, static_cast<unsigned>(position.size()));
+    }
+
+    if (rule->type() == StateRule::CONSIST) {
+        const Fact* conclusion = static_cast<const StateConstRule*>(rule)->conclusion();
+        walk.fact(conclusion);
+        fact_features(conclusion, CONCLUSION, keys);
+        count_keys(keys, f);
+        q.head = fact_key(conclusion);
+        if (conclusion->type() == Fact::OKNOW) {
+            Term::Type known = static_cast<const Know*>(conclusion)->term()->type();
+            q.wildcard = known == Term::VARIA || known == Term::CONFG;
+        } else {
+            q.wildcard = conclusion->type() != Fact::EVENT;
+        }
+    } else {
+        const auto& conversions = static_cast<const StateTransRule*>(rule)->conversions();
+        q.conversions = static_cast<uint32_t>(conversions.size());
+        for (size_t i = 0; i < conversions.size(); ++i) {
+            const auto& conversion = conversions[i];
+            Key role = CONVERSION + 2 * i;
+            if (conversion.first) {
+                walk.fact(conversion.first);
+                fact_features(conversion.first, role, keys);
+            } else {
+                keys.push_back(mix(role, 0));
+            }
+            walk.fact(conversion.second);
+            fact_features(conversion.second, role + 1, keys);
+            count_keys(keys, f);
+        }
+        if (conversions.empty()) {
+            q.wildcard = true;
+        } else {
+            const auto& first = conversions.front();
+            size_t from = first.first ? first.first->predicate().id() + 1 : 0;
+            q.head = make_key(CONVERSION_TAG, from * 1000003u + first.second->predicate().id());
+        }
+    }
+    merge_counts(f.counts);
+    q.pure = !walk.configuration;
+
+    // Time order by state positions; a SID that names no state leaves the
+    // rule to the reference algorithm, which looks every SID up.
+    bool orders_named = true;
+    bool knows_named = true;
+    for (const auto& state : rule->states()) {
+        std::vector<unsigned> order;
+        uint64_t bits = 0;
+        for (StateRule::SID sid : state.second.second) {
+            auto found = position.find(sid);
+            if (found == position.end()) {
+                orders_named = false;
+                continue;
+            }
+            order.push_back(found->second);
+            if (found->second < 64) bits |= uint64_t{1} << found->second;
+        }
+        f.state_order.push_back(std::move(order));
+        f.state_order_bits.push_back(bits);
+    }
+    for (const auto& know : rule->knows()) {
+        std::vector<unsigned> order;
+        uint64_t bits = 0;
+        for (StateRule::SID sid : know.second.second) {
+            auto found = position.find(sid);
+            if (found == position.end()) {
+                knows_named = false;
+                continue;
+            }
+            for (unsigned later : f.state_order[found->second]) order.push_back(later);
+            bits |= f.state_order_bits[found->second];
+        }
+        std::sort(order.begin(), order.end());
+        order.erase(std::unique(order.begin(), order.end()), order.end());
+        f.know_order.push_back(std::move(order));
+        f.know_order_bits.push_back(bits);
+    }
+    f.fast_specific = q.states <= 64 && knows_named;
+    f.fast_general = q.pure && f.fast_specific && orders_named;
+    return f;
+}
+
+bool may_imply(const StateRule* general, const StateRule* specific) {
+    if (!arities_consistent()) return true;
+    const RuleFeatures& g = general->features();
+    const RuleFeatures& s = specific->features();
+    if (!may_imply_quick(g.quick, s.quick)) return false;
+    return !g.quick.pure || covered(g.counts, s.counts);
+}
+
+bool Matcher::symbol(const Term* pattern, const Term* instance) {
+    size_t id = pattern->name().id();
+    for (const auto& binding : _bindings)
+        if (binding.first == id) return instance->equal(binding.second);
+    if (instance->name().id() == id) {
+        // The rules share a symbol; the reference substitution would skip the binding.
+        _unsure = true;
+        return false;
+    }
+    _bindings.emplace_back(id, instance);
+    return true;
+}
+
+bool Matcher::term(const Term* pattern, const Term* instance) {
+    switch (pattern->type()) {
+    case Term::VARIA:
+        return symbol(pattern, instance);
+    case Term::NONCE:
+    case Term::TMESP:
+        return instance->type() == pattern->type() && symbol(pattern, instance);
+    case Term::PARAM:
+    case Term::CONST:
+        return instance->type() == pattern->type() && instance->name().id() == pattern->name().id();
+    case Term::FUNCT: {
+        if (instance->type() != Term::FUNCT || instance->name().id() != pattern->name().id()) return false;
+        const auto& p = static_cast<const Function*>(pattern)->arguments();
+        const auto& i = static_cast<const Function*>(instance)->arguments();
+        if (p.size() != i.size()) {
+            _unsure = true;
+            return false;
+        }
+        for (size_t k = 0; k < p.size(); ++k)
+            if (!term(p[k], i[k])) return false;
+        return true;
+    }
+    default:
+        _unsure = true;
+        return false;
+    }
+}
+
+bool Matcher::fact(const Fact* pattern, const Fact* instance) {
+    if (pattern->type() != instance->type()) return false;
+    switch (pattern->type()) {
+    case Fact::OKNOW:
+        return term(static_cast<const Know*>(pattern)->term(), static_cast<const Know*>(instance)->term());
+    case Fact::EVENT:
+    case Fact::STATE: {
+        if (pattern->predicate().id() != instance->predicate().id()) return false;
+        const auto& p = static_cast<const ArgumentFact*>(pattern)->arguments();
+        const auto& i = static_cast<const ArgumentFact*>(instance)->arguments();
+        if (p.size() != i.size()) {
+            _unsure = true;
+            return false;
+        }
+        for (size_t k = 0; k < p.size(); ++k) {
+            if (p[k].first != i[k].first) {
+                _unsure = true;
+                return false;
+            }
+            if (!term(p[k].second, i[k].second)) return false;
+        }
+        return true;
+    }
+    default:
+        _unsure = true;
+        return false;
+    }
+}
+
+namespace {
+
+const unsigned FREE = static_cast<unsigned>(-1);
+
+// Depth-first search for one joint correspondence of the general rule's
+// states, events and premises onto the specific rule's, most constrained
+// fact first, on one substitution that is undone on the way back.
+class Search {
+public:
+    Search(const StateRule* general, const StateRule* specific, Matcher& matcher)
+        : _g(general->features()), _s(specific->features()), _matcher(matcher) {
+        for (const auto& state : general->states()) _facts[STATE].push_back(state.second.first);
+        for (const auto& state : specific->states()) _instances[STATE].push_back(state.second.first);
+        for (const Event* event : general->events()) _facts[EVENT].push_back(event);
+        for (const Event* event : specific->events()) _instances[EVENT].push_back(event);
+        for (const auto& know : general->knows()) _facts[KNOW].push_back(know.first);
+        for (const auto& know : specific->knows()) _instances[KNOW].push_back(know.first);
+    }
+
+    Implied run() {
+        if (!candidates()) return _matcher.unsure() ? Implied::UNKNOWN : Implied::NO;
+        schedule();
+        for (int kind = 0; kind < KINDS; ++kind) {
+            _assigned[kind].assign(_facts[kind].size(), FREE);
+            _used[kind].assign(_instances[kind].size(), false);
+        }
+        bool found = search(0);
+        if (_matcher.unsure()) return Implied::UNKNOWN;
+        return found ? Implied::YES : Implied::NO;
+    }
+
+private:
+    enum Kind { STATE = 0, EVENT = 1, KNOW = 2, KINDS = 3 };
+
+    struct Slot {
+        Kind kind;
+        unsigned index;
+        std::vector<unsigned> candidates;
+        // Time checks whose facts are all assigned once this slot is:
+        // (state, later state) for states, (premise, later state) for premises.
+        std::vector<std::pair<Kind, std::pair<unsigned, unsigned>>> checks;
+    };
+
+    // The specific facts each general fact matches on its own.
+    bool candidates() {
+        for (int kind = 0; kind < KINDS; ++kind) {
+            for (unsigned i = 0; i < _facts[kind].size(); ++i) {
+                Slot slot{static_cast<Kind>(kind), i, {}, {}};
+                for (unsigned j = 0; j < _instances[kind].size(); ++j) {
+                    size_t mark = _matcher.mark();
+                    bool matched = _matcher.fact(_facts[kind][i], _instances[kind][j]);
+                    _matcher.undo(mark);
+                    if (_matcher.unsure()) return false;
+                    if (matched) slot.candidates.push_back(j);
+                }
+                if (slot.candidates.empty()) return false;
+                _slots.push_back(std::move(slot));
+            }
+        }
+        return true;
+    }
+
+    // Orders the slots, fewest candidates first, and attaches each time check
+    // to the slot after which all its facts are assigned.
+    void schedule() {
+        std::stable_sort(_slots.begin(), _slots.end(), [](const Slot& a, const Slot& b) {
+            return a.candidates.size() < b.candidates.size();
+        });
+        std::vector<unsigned> at[KINDS];
+        for (int kind = 0; kind < KINDS; ++kind) at[kind].resize(_facts[kind].size());
+        for (unsigned p = 0; p < _slots.size(); ++p) at[_slots[p].kind][_slots[p].index] = p;
+        for (unsigned g = 0; g < _g.state_order.size(); ++g)
+            for (unsigned later : _g.state_order[g])
+                _slots[std::max(at[STATE][g], at[STATE][later])].checks.push_back({STATE, {g, later}});
+        for (unsigned k = 0; k < _g.know_order.size(); ++k)
+            for (unsigned later : _g.know_order[k])
+                _slots[std::max(at[KNOW][k], at[STATE][later])].checks.push_back({KNOW, {k, later}});
+    }
+
+    bool in_order(const std::pair<Kind, std::pair<unsigned, unsigned>>& check) const {
+        unsigned later = _assigned[STATE][check.second.second];
+        if (check.first == STATE) {
+            unsigned state = _assigned[STATE][check.second.first];
+            return (_s.state_order_bits[state] >> later) & 1;
+        }
+        unsigned know = _assigned[KNOW][check.second.first];
+        return (_s.know_order_bits[know] >> later) & 1;
+    }
+
+    bool search(size_t position) {
+        if (position == _slots.size()) return true;
+        const Slot& slot = _slots[position];
+        for (unsigned candidate : slot.candidates) {
+            if (_used[slot.kind][candidate]) continue;
+            _assigned[slot.kind][slot.index] = candidate;
+            bool ordered = true;
+            for (const auto& check : slot.checks)
+                if (!in_order(check)) {
+                    ordered = false;
+                    break;
+                }
+            if (ordered) {
+                size_t mark = _matcher.mark();
+                if (_matcher.fact(_facts[slot.kind][slot.index], _instances[slot.kind][candidate])) {
+                    _used[slot.kind][candidate] = true;
+                    if (search(position + 1)) return true;
+                    _used[slot.kind][candidate] = false;
+                }
+                _matcher.undo(mark);
+                if (_matcher.unsure()) return false;
+            }
+        }
+        _assigned[slot.kind][slot.index] = FREE;
+        return false;
+    }
+
+    const RuleFeatures& _g;
+    const RuleFeatures& _s;
+    Matcher& _matcher;
+    std::vector<const Fact*> _facts[KINDS];
+    std::vector<const Fact*> _instances[KINDS];
+    std::vector<Slot> _slots;
+    std::vector<unsigned> _assigned[KINDS];
+    std::vector<bool> _used[KINDS];
+};
+
+}  // namespace
+
+Implied belong_fast(const StateRule* general, const StateRule* specific, Matcher& matcher) {
+    return Search(general, specific, matcher).run();
+}
+
+void implication_mismatch(const StateRule* general, const StateRule* specific, bool reference, bool fast) {
+    std::cout.flush();
+    std::cerr << "implication cross-check failed: reference " << reference << ", fast " << fast << "\ngeneral:\n";
+    general->info(std::cerr);
+    std::cerr << "specific:\n";
+    specific->info(std::cerr);
+    std::cerr.flush();
+    std::abort();
+}
+
+}  // namespace sym
