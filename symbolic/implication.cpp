@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
-#include <unordered_map>
 
 #include "symbolic/event.h"
 #include "symbolic/function.h"
@@ -46,7 +45,7 @@ Key fact_key(const Fact* fact) {
 // One function symbol, event or state predicate must keep one arity for
 // matching to be free of model errors.
 struct Arities {
-    std::unordered_map<Key, size_t> seen;
+    std::map<Key, size_t> seen;
     bool consistent = true;
 
     void record(Key key, size_t arity) {
@@ -55,10 +54,9 @@ struct Arities {
     }
 };
 
-Arities& arities() {
-    static Arities table;
-    return table;
-}
+Arities table_of_arities;
+
+Arities& arities() { return table_of_arities; }
 
 Key mix(Key a, Key b) {
     Key x = a ^ (b + 0x9e3779b97f4a7c15ull + (a << 6) + (a >> 2));
@@ -109,7 +107,7 @@ void count_keys(std::vector<Key>& keys, RuleFeatures& f) {
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     for (Key key : keys) {
         f.quick.bits[(key >> 6) & 1] |= uint64_t{1} << (key & 63);
-        f.counts.emplace_back(key, 1);
+        f.counts.push_back((key << 32) | 1);
     }
     keys.clear();
 }
@@ -118,21 +116,23 @@ void merge_counts(RuleFeatures::Counts& counts) {
     std::sort(counts.begin(), counts.end());
     size_t out = 0;
     for (size_t i = 0; i < counts.size(); ++i) {
-        if (out > 0 && counts[out - 1].first == counts[i].first) {
-            counts[out - 1].second += counts[i].second;
+        if (out > 0 && counts[out - 1] >> 32 == counts[i] >> 32) {
+            counts[out - 1] += counts[i] & 0xffffffffu;
         } else {
             counts[out++] = counts[i];
         }
     }
     counts.resize(out);
+    counts.shrink_to_fit();
 }
 
 // Every key of `general` is carried by at least as many facts of `specific`.
 bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
     auto s = specific.begin();
-    for (const auto& entry : general) {
-        while (s != specific.end() && s->first < entry.first) ++s;
-        if (s == specific.end() || s->first != entry.first || s->second < entry.second) return false;
+    for (uint64_t entry : general) {
+        while (s != specific.end() && (*s >> 32) < (entry >> 32)) ++s;
+        if (s == specific.end() || (*s >> 32) != (entry >> 32) || (*s & 0xffffffffu) < (entry & 0xffffffffu))
+            return false;
     }
     return true;
 }
@@ -170,7 +170,7 @@ struct TermWalk {
 
 }  // namespace
 
-bool arities_consistent() { return arities().consistent; }
+bool arities_consistent() { return table_of_arities.consistent; }
 
 RuleFeatures compute_features(const StateRule* rule) {
     RuleFeatures f;
@@ -243,35 +243,27 @@ RuleFeatures compute_features(const StateRule* rule) {
     bool orders_named = true;
     bool knows_named = true;
     for (const auto& state : rule->states()) {
-        std::vector<unsigned> order;
         uint64_t bits = 0;
         for (StateRule::SID sid : state.second.second) {
             auto found = position.find(sid);
             if (found == position.end()) {
                 orders_named = false;
-                continue;
+            } else if (found->second < 64) {
+                bits |= uint64_t{1} << found->second;
             }
-            order.push_back(found->second);
-            if (found->second < 64) bits |= uint64_t{1} << found->second;
         }
-        f.state_order.push_back(std::move(order));
         f.state_order_bits.push_back(bits);
     }
     for (const auto& know : rule->knows()) {
-        std::vector<unsigned> order;
         uint64_t bits = 0;
         for (StateRule::SID sid : know.second.second) {
             auto found = position.find(sid);
             if (found == position.end()) {
                 knows_named = false;
-                continue;
+            } else {
+                bits |= f.state_order_bits[found->second];
             }
-            for (unsigned later : f.state_order[found->second]) order.push_back(later);
-            bits |= f.state_order_bits[found->second];
         }
-        std::sort(order.begin(), order.end());
-        order.erase(std::unique(order.begin(), order.end()), order.end());
-        f.know_order.push_back(std::move(order));
         f.know_order_bits.push_back(bits);
     }
     f.fast_specific = q.states <= 64 && knows_named;
@@ -361,6 +353,13 @@ namespace {
 
 const unsigned FREE = static_cast<unsigned>(-1);
 
+std::vector<unsigned> positions(uint64_t bits) {
+    std::vector<unsigned> result;
+    for (unsigned i = 0; bits != 0; ++i, bits >>= 1)
+        if (bits & 1) result.push_back(i);
+    return result;
+}
+
 // Depth-first search for one joint correspondence of the general rule's
 // states, events and premises onto the specific rule's, most constrained
 // fact first, on one substitution that is undone on the way back.
@@ -422,17 +421,18 @@ private:
     // Orders the slots, fewest candidates first, and attaches each time check
     // to the slot after which all its facts are assigned.
     void schedule() {
-        std::stable_sort(_slots.begin(), _slots.end(), [](const Slot& a, const Slot& b) {
-            return a.candidates.size() < b.candidates.size();
+        std::sort(_slots.begin(), _slots.end(), [](const Slot& a, const Slot& b) {
+            if (a.candidates.size() != b.candidates.size()) return a.candidates.size() < b.candidates.size();
+            return a.kind != b.kind ? a.kind < b.kind : a.index < b.index;
         });
         std::vector<unsigned> at[KINDS];
         for (int kind = 0; kind < KINDS; ++kind) at[kind].resize(_facts[kind].size());
         for (unsigned p = 0; p < _slots.size(); ++p) at[_slots[p].kind][_slots[p].index] = p;
-        for (unsigned g = 0; g < _g.state_order.size(); ++g)
-            for (unsigned later : _g.state_order[g])
+        for (unsigned g = 0; g < _g.state_order_bits.size(); ++g)
+            for (unsigned later : positions(_g.state_order_bits[g]))
                 _slots[std::max(at[STATE][g], at[STATE][later])].checks.push_back({STATE, {g, later}});
-        for (unsigned k = 0; k < _g.know_order.size(); ++k)
-            for (unsigned later : _g.know_order[k])
+        for (unsigned k = 0; k < _g.know_order_bits.size(); ++k)
+            for (unsigned later : positions(_g.know_order_bits[k]))
                 _slots[std::max(at[KNOW][k], at[STATE][later])].checks.push_back({KNOW, {k, later}});
     }
 

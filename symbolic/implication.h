@@ -22,7 +22,8 @@ struct RuleFeatures {
     // A key that two facts or terms must share to match: kind and symbol.
     typedef uint64_t Key;
     // Sorted keys with the number of facts that carry each.
-    typedef std::vector<std::pair<Key, unsigned>> Counts;
+    // Sorted: a key's low 32 bits in the high half, its count in the low half.
+    typedef std::vector<uint64_t> Counts;
 
     // The fast search can take the rule as the general one: pure, at most 64
     // states, and every SID of its knowledge and ordering sets names a state.
@@ -54,12 +55,9 @@ struct RuleFeatures {
     // rule it implies.
     Counts counts;
 
-    // By position in the rule: states in ascending SID order.
-    // For each state, the states of its ordering set, as positions.
-    std::vector<std::vector<unsigned>> state_order;
-    // For each premise, the states of the ordering sets of its knowledge set.
-    std::vector<std::vector<unsigned>> know_order;
-    // The same two as bit sets over state positions (used as the specific rule).
+    // Time order by position in the rule (states in ascending SID order), as
+    // bit sets over state positions: for each state the states of its ordering
+    // set; for each premise the states of the ordering sets of its knowledge set.
     std::vector<uint64_t> state_order_bits, know_order_bits;
 };
 

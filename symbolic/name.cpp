@@ -1,12 +1,22 @@
 #include "symbolic/name.h"
 
-#include <utility>
+#include <set>
 
 #include "symbolic/config.h"
 
 namespace sym {
 
-Name::Name(Type type, std::string name, ID id) : _type(type), _name(std::move(name)), _id(id) {}
+namespace {
+
+// The interned texts; nodes of a set keep their address.
+const std::string* intern(const std::string& text) {
+    static std::set<std::string> texts;
+    return &*texts.insert(text).first;
+}
+
+}  // namespace
+
+Name::Name(Type type, const std::string& name, ID id) : _type(type), _name(intern(name)), _id(id) {}
 
 std::ostream& operator<<(std::ostream& os, const Name& name) {
     os << name.name();

@@ -12,6 +12,8 @@ Name _Namer::generate(const Name::Type& type, const std::string& name) {
 
 Name _Namer::variable(const std::string& name) { return generate(Name::VARIABLE, name); }
 
+Name _Namer::variable(const Name& like) { return Name(Name::VARIABLE, like, _index++); }
+
 Name _Namer::constant(const std::string& name) {
     auto found = _constants.find(name);
     if (found != _constants.end()) return found->second;

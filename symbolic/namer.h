@@ -15,6 +15,8 @@ public:
 
     Name generate(const Name::Type& type, const std::string& name);
     Name variable(const std::string& name);
+    // A fresh variable name with the text of `like`.
+    Name variable(const Name& like);
     Name constant(const std::string& name);
 
     // The identifier the next issued name receives.

@@ -7,7 +7,7 @@ namespace sym {
 Name Renamer::rename(const Name& name) {
     auto found = _mapping.find(name.id());
     if (found != _mapping.end()) return found->second;
-    Name fresh = namer.variable(name.name());
+    Name fresh = namer.variable(name);
     _mapping.emplace(name.id(), fresh);
     return fresh;
 }

@@ -23,7 +23,7 @@ bool Variable::try_unify_to(const Term* term, Unifier& unifier, Option option) c
 
 void Variable::generalize(Type, Type to, Unifier& unifier) const {
     if (to != CONFG) assert(false);
-    Configuration* fresh = new Configuration(namer.variable(_name.name()));
+    Configuration* fresh = new Configuration(namer.variable(_name));
     unifier.maintain(fresh);
     if (!unifier.try_map(_name.id(), fresh, NONE)) throw UnifyFailed();
 }

@@ -45,8 +45,7 @@ Rule* rule_of(const std::pair<size_t, Rule*>& entry) {
 
 // Whether the held rule and the newcomer must be tested: false only when
 // neither can imply the other by the quick features.
-bool worth_testing(const sym::RuleFeatures::Quick& held, const sym::RuleFeatures::Quick& rule, bool removes) {
-    if (!sym::arities_consistent()) return true;
+inline bool worth_testing(const sym::RuleFeatures::Quick& held, const sym::RuleFeatures::Quick& rule, bool removes) {
     return sym::may_imply_quick(held, rule) || (removes && sym::may_imply_quick(rule, held));
 }
 
@@ -58,12 +57,14 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
               const Watch& watch) {
     try {
         const sym::RuleFeatures::Quick& quick = rule->features().quick;
+        // Skipping needs one arity per symbol: a model error must come up where it would.
+        const bool skips = sym::arities_consistent();
         auto& slots = index.slots();
         for (size_t k = 0; k < slots.size(); ++k) {
             if (!slots[k].held) continue;
-            Rule* held = rule_of(*slots[k].position);
-            if (!worth_testing(slots[k].quick, quick, removes)) {
+            if (skips && !worth_testing(slots[k].quick, quick, removes)) {
 #ifdef VORN_CROSSCHECK
+                Rule* held = rule_of(*slots[k].position);
                 // Both tests must answer false here, as the full tests confirm.
                 if (held->imply(rule) || (removes && rule->imply(held))) {
                     std::cerr << "index skipped a rule that implication relates" << std::endl;
@@ -72,6 +73,7 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
 #endif
                 continue;
             }
+            Rule* held = rule_of(*slots[k].position);
             if (held->imply(rule)) {
                 std::cout << "Adding failed. " << std::endl;
                 watch.dropped(rule);
