@@ -2,13 +2,14 @@
 
 #include "symbolic/config.h"
 #include "symbolic/unifier.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
 Configuration::Configuration(const Name& name) : BindableTerm(name) {}
 
 void Configuration::info(std::ostream& os) const {
-    os << conf_configuration_mark << _name << conf_configuration_mark;
+    Out(os) << conf_configuration_mark << _name << conf_configuration_mark;
 }
 
 bool Configuration::try_unify(const Term* term, Unifier& unifier, Option option) const {

@@ -1,12 +1,13 @@
 #include "symbolic/constant.h"
 
 #include "symbolic/config.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
 Constant::Constant(const Name& name) : LeafTerm(name) {}
 
-void Constant::info(std::ostream& os) const { os << _name << conf_data_left_para << conf_data_right_para; }
+void Constant::info(std::ostream& os) const { Out(os) << _name << conf_data_left_para << conf_data_right_para; }
 
 bool Constant::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_rigid(term, unifier, option);

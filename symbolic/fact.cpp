@@ -5,6 +5,7 @@
 #include "common/runtime.h"
 #include "symbolic/config.h"
 #include "symbolic/unifier.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
@@ -46,13 +47,14 @@ ArgumentFact::~ArgumentFact() {
 }
 
 void ArgumentFact::info(std::ostream& os) const {
-    os << _predicate << conf_fact_left_para;
+    Out out(os);
+    out << _predicate << conf_fact_left_para;
     for (size_t i = 0; i < _arguments.size(); ++i) {
-        if (i > 0) os << ", ";
-        if (_arguments[i].first) os << "*";
+        if (i > 0) out << ", ";
+        if (_arguments[i].first) out << '*';
         _arguments[i].second->info(os);
     }
-    os << conf_fact_right_para;
+    out << conf_fact_right_para;
 }
 
 Fact* ArgumentFact::rename(Renamer& renamer) {

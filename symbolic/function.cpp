@@ -6,6 +6,7 @@
 #include "symbolic/config.h"
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
@@ -21,12 +22,13 @@ Function* Function::append(Term* term) {
 }
 
 void Function::info(std::ostream& os) const {
-    os << _name << conf_term_left_para;
+    Out out(os);
+    out << _name << conf_term_left_para;
     for (size_t i = 0; i < _arguments.size(); ++i) {
-        if (i > 0) os << ", ";
+        if (i > 0) out << ", ";
         _arguments[i]->info(os);
     }
-    os << conf_term_right_para;
+    out << conf_term_right_para;
 }
 
 bool Function::try_unify(const Term* term, Unifier& unifier, Option option) const {

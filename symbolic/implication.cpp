@@ -101,15 +101,25 @@ void fact_features(const Fact* fact, Key role, std::vector<Key>& keys) {
     for (size_t i = 0; i < arguments.size(); ++i) term_features(arguments[i].second, mix(root, i), 1, keys);
 }
 
-// Counts each key once per fact that carries it, and sets its bit.
+// Counts each key once per fact that carries it.
 void count_keys(std::vector<Key>& keys, RuleFeatures& f) {
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    for (Key key : keys) {
-        f.quick.bits[(key >> 6) & 1] |= uint64_t{1} << (key & 63);
-        f.counts.push_back((key << 32) | 1);
-    }
+    for (Key key : keys) f.counts.push_back((key << 32) | 1);
     keys.clear();
+}
+
+// Sets a bit for each key and each of its first three counts.
+void set_bits(RuleFeatures& f) {
+    const unsigned bits = 64 * RuleFeatures::BIT_WORDS;
+    for (uint64_t entry : f.counts) {
+        Key key = entry >> 32;
+        unsigned count = static_cast<unsigned>(std::min<uint64_t>(entry & 0xffffffffu, 3));
+        for (unsigned c = 1; c <= count; ++c) {
+            unsigned bit = static_cast<unsigned>(mix(key, c) % bits);
+            f.quick.bits[bit / 64] |= uint64_t{1} << (bit % 64);
+        }
+    }
 }
 
 void merge_counts(RuleFeatures::Counts& counts) {
@@ -236,6 +246,7 @@ RuleFeatures compute_features(const StateRule* rule) {
         }
     }
     merge_counts(f.counts);
+    set_bits(f);
     q.pure = !walk.configuration;
 
     // Time order by state positions; a SID that names no state leaves the

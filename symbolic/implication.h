@@ -24,6 +24,7 @@ struct RuleFeatures {
     // Sorted keys with the number of facts that carry each.
     // Sorted: a key's low 32 bits in the high half, its count in the low half.
     typedef std::vector<uint64_t> Counts;
+    static const unsigned BIT_WORDS = 4;
 
     // The fast search can take the rule as the general one: pure, at most 64
     // states, and every SID of its knowledge and ordering sets names a state.
@@ -42,8 +43,10 @@ struct RuleFeatures {
         bool wildcard = false;
         // No configuration in the premises, events, states, conclusion or conversions.
         bool pure = true;
-        // The keys of `counts` below as a bit set.
-        uint64_t bits[2] = {0, 0};
+        // The keys of `counts` below as a bit set, each key with its count
+        // (one bit per count up to three): a general rule's bits are a subset
+        // of the specific rule's.
+        uint64_t bits[BIT_WORDS] = {};
     } quick;
 
     // Symbols at fixed places, each with the number of facts that carry it:
@@ -77,7 +80,9 @@ inline bool may_imply_quick(const RuleFeatures::Quick& g, const RuleFeatures::Qu
     // The top of a conclusion is compared before any configuration below it.
     if (!g.wildcard && g.head != s.head) return false;
     if (!g.pure) return true;
-    return (g.bits[0] & ~s.bits[0]) == 0 && (g.bits[1] & ~s.bits[1]) == 0;
+    uint64_t outside = 0;
+    for (unsigned i = 0; i < RuleFeatures::BIT_WORDS; ++i) outside |= g.bits[i] & ~s.bits[i];
+    return outside == 0;
 }
 
 // False once one function symbol, event or state predicate has been met with

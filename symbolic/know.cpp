@@ -3,6 +3,7 @@
 #include "symbolic/config.h"
 #include "symbolic/namer.h"
 #include "symbolic/unifier.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
@@ -15,9 +16,9 @@ bool Know::selectable() const {
 }
 
 void Know::info(std::ostream& os) const {
-    os << _predicate << conf_fact_left_para;
+    Out(os) << _predicate << conf_fact_left_para;
     _term->info(os);
-    os << conf_fact_right_para;
+    Out(os) << conf_fact_right_para;
 }
 
 bool Know::try_unify(const Fact* other, Unifier& unifier) const {

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "symbolic/config.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
@@ -19,9 +20,14 @@ const std::string* intern(const std::string& text) {
 Name::Name(Type type, const std::string& name, ID id) : _type(type), _name(intern(name)), _id(id) {}
 
 std::ostream& operator<<(std::ostream& os, const Name& name) {
-    os << name.name();
-    if (name.type() != Name::CONSTANT) os << conf_append_index << name.id();
+    Out(os) << name;
     return os;
+}
+
+Out& Out::operator<<(const Name& name) {
+    *this << name.name();
+    if (name.type() != Name::CONSTANT) *this << conf_append_index << name.id();
+    return *this;
 }
 
 }  // namespace sym

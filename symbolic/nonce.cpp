@@ -1,12 +1,13 @@
 #include "symbolic/nonce.h"
 
 #include "symbolic/config.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
 Nonce::Nonce(const Name& name) : BindableTerm(name) {}
 
-void Nonce::info(std::ostream& os) const { os << conf_data_left_para << _name << conf_data_right_para; }
+void Nonce::info(std::ostream& os) const { Out(os) << conf_data_left_para << _name << conf_data_right_para; }
 
 bool Nonce::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_sorted(term, unifier, option);

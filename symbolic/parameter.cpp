@@ -1,12 +1,13 @@
 #include "symbolic/parameter.h"
 
 #include "symbolic/config.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
 Parameter::Parameter(const Name& name) : LeafTerm(name) {}
 
-void Parameter::info(std::ostream& os) const { os << conf_parameter_mark << _name; }
+void Parameter::info(std::ostream& os) const { Out(os) << conf_parameter_mark << _name; }
 
 bool Parameter::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_rigid(term, unifier, option);

@@ -10,6 +10,7 @@
 #include "symbolic/renamer.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
@@ -192,42 +193,43 @@ const State* StateRule::first_state(const std::pair<SIDs, SIDs>& partition) cons
 }
 
 void StateRule::info(std::ostream& os) const {
+    Out out(os);
     for (size_t i = 0; i < _knows.size(); ++i) {
-        if (i > 0) os << ", " << std::endl;
+        if (i > 0) (out << ", ").endl();
         _knows[i].first->info(os);
-        os << " : ";
+        out << " : ";
         bool first = true;
         for (SID sid : _knows[i].second.second) {
-            if (!first) os << ", ";
+            if (!first) out << ", ";
             first = false;
-            os << sid;
+            out << sid;
         }
     }
     for (size_t j = 0; j < _events.size(); ++j) {
-        if (!_knows.empty() || j > 0) os << ", " << std::endl;
+        if (!_knows.empty() || j > 0) (out << ", ").endl();
         _events[j]->info(os);
     }
-    if (!_knows.empty() || !_events.empty()) os << std::endl;
-    os << "--[" << std::endl;
+    if (!_knows.empty() || !_events.empty()) out.endl();
+    (out << "--[").endl();
     for (const auto& state : _states) {
-        os << state.first << " - ";
+        out << state.first << " - ";
         state.second.first->info(os);
-        os << " : ";
+        out << " : ";
         if (state.second.second.empty()) {
-            os << "[ ]";
+            out << "[ ]";
         } else {
-            os << "[";
+            out << '[';
             bool first = true;
             for (SID sid : state.second.second) {
-                if (!first) os << ", ";
+                if (!first) out << ", ";
                 first = false;
-                os << sid;
+                out << sid;
             }
-            os << "]";
+            out << ']';
         }
-        os << std::endl;
+        out.endl();
     }
-    os << "]-> ";
+    out << "]-> ";
 }
 
 StateConstRule::StateConstRule(Fact* conclusion) : StateRule(CONSIST), _conclusion(conclusion) {}
@@ -239,7 +241,7 @@ bool StateConstRule::event_conclusion() const { return _conclusion->type() == Fa
 void StateConstRule::info(std::ostream& os) const {
     StateRule::info(os);
     _conclusion->info(os);
-    os << std::endl;
+    Out(os).endl();
 }
 
 StateRule* StateConstRule::map(const Unifier& unifier, Index except) const {
@@ -281,16 +283,17 @@ void StateTransRule::add_conversion(State* from, State* to) {
 
 void StateTransRule::info(std::ostream& os) const {
     StateRule::info(os);
-    os << std::endl;
+    Out out(os);
+    out.endl();
     for (const auto& conversion : _conversions) {
-        os << "<";
+        out << '<';
         if (conversion.first)
             conversion.first->info(os);
         else
-            os << "[EMPTY]";
-        os << ", ";
+            out << "[EMPTY]";
+        out << ", ";
         conversion.second->info(os);
-        os << ">" << std::endl;
+        (out << '>').endl();
     }
 }
 

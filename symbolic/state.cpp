@@ -1,7 +1,7 @@
 #include "symbolic/state.h"
 
 #include <cassert>
-#include <sstream>
+#include <string>
 
 #include "common/runtime.h"
 #include "symbolic/config.h"
@@ -21,19 +21,16 @@ std::string State::key() const { return make_key(nullptr); }
 std::string State::key(const Unifier& unifier) const { return make_key(&unifier); }
 
 std::string State::make_key(const Unifier* unifier) const {
-    std::ostringstream os;
-    os << _predicate.id() << conf_seperator;
+    std::string key = std::to_string(_predicate.id());
+    key += conf_seperator;
     bool first = true;
     for (const auto& argument : _arguments) {
         if (!argument.first) continue;
-        if (!first) os << conf_seperator;
+        if (!first) key += conf_seperator;
         first = false;
-        if (unifier)
-            argument.second->signature(*unifier, os);
-        else
-            argument.second->signature(os);
+        append_signature(argument.second, unifier, key);
     }
-    return os.str();
+    return key;
 }
 
 void State::unify_key(const State* other, Unifier& unifier) const {

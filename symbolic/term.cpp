@@ -1,5 +1,10 @@
 #include "symbolic/term.h"
 
+#include <charconv>
+
+#include "symbolic/config.h"
+#include "symbolic/function.h"
+
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
 
@@ -87,5 +92,28 @@ bool Term::unify_rigid(const Term* term, Unifier& unifier, Option option) const 
 }
 
 void Term::rename_name(Renamer& renamer) { _name = renamer.rename(_name); }
+
+void append_signature(const Term* term, const Unifier* unifier, std::string& out) {
+    for (;;) {
+        Name::ID id = term->name().id();
+        Term::Type type = term->type();
+        if (type != Term::FUNCT && type != Term::CONST && unifier && unifier->exist(id)) {
+            term = unifier->evaluate(id);
+            continue;
+        }
+        char digits[24];
+        auto end = std::to_chars(digits, digits + sizeof digits, id).ptr;
+        out.append(digits, end);
+        if (type != Term::FUNCT) return;
+        out += conf_term_left_para;
+        const auto& arguments = static_cast<const Function*>(term)->arguments();
+        for (size_t i = 0; i < arguments.size(); ++i) {
+            if (i > 0) out += conf_seperator;
+            append_signature(arguments[i], unifier, out);
+        }
+        out += conf_term_right_para;
+        return;
+    }
+}
 
 }  // namespace sym

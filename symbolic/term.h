@@ -3,6 +3,7 @@
 #include <cassert>
 #include <ostream>
 #include <set>
+#include <string>
 
 #include "symbolic/model.h"
 #include "symbolic/name.h"
@@ -105,6 +106,10 @@ public:
     }
     void signature(const Unifier& unifier, std::ostream& os) const override { this->bound_signature(unifier, os); }
 };
+
+// Appends the term's signature, read through the substitution when there is
+// one: the same text as signature(), built without a stream.
+void append_signature(const Term* term, const Unifier* unifier, std::string& out);
 
 inline std::ostream& operator<<(std::ostream& os, const Term& term) {
     term.info(os);

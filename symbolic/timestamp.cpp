@@ -1,12 +1,13 @@
 #include "symbolic/timestamp.h"
 
 #include "symbolic/config.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
 Timestamp::Timestamp(const Name& name) : BindableTerm(name) {}
 
-void Timestamp::info(std::ostream& os) const { os << conf_timestamp_mark << _name; }
+void Timestamp::info(std::ostream& os) const { Out(os) << conf_timestamp_mark << _name; }
 
 bool Timestamp::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_sorted(term, unifier, option);

@@ -5,12 +5,13 @@
 #include "symbolic/configuration.h"
 #include "symbolic/namer.h"
 #include "symbolic/unifier.h"
+#include "symbolic/print.h"
 
 namespace sym {
 
 Variable::Variable(const Name& name) : BindableTerm(name) {}
 
-void Variable::info(std::ostream& os) const { os << _name; }
+void Variable::info(std::ostream& os) const { Out(os) << _name; }
 
 bool Variable::try_unify(const Term* term, Unifier& unifier, Option option) const {
     if (term->type() == VARIA) return unify_same_kind(term, unifier, option);
