@@ -1,8 +1,8 @@
 #pragma once
 
-#include <map>
 
 #include "common/exception.h"
+#include "symbolic/flat_map.h"
 #include "symbolic/name.h"
 
 namespace sym {
@@ -21,7 +21,7 @@ public:
     Name name(Name::ID id) const;
 
 private:
-    std::map<Name::ID, Name> _mapping;
+    FlatMap<Name::ID, Name> _mapping;
 };
 
 }  // namespace sym

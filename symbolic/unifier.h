@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/exception.h"
+#include "symbolic/flat_map.h"
 #include "symbolic/name.h"
 #include "symbolic/term.h"
 
@@ -46,7 +47,7 @@ public:
     friend std::ostream& operator<<(std::ostream& os, const Unifier& unifier);
 
 private:
-    std::map<Name::ID, const Term*> _mapping;
+    FlatMap<Name::ID, const Term*> _mapping;
     std::vector<const Term*> _maintain;
     // How many bindings the unification in progress is following, one inside another.
     size_t _following = 0;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace sym {
+
+// A map kept as a sorted vector: substitutions and renamings hold a handful of
+// entries, for which one contiguous array beats a tree of nodes. Iteration is
+// in ascending key order, as with std::map.
+template <class Key, class Value>
+class FlatMap {
+public:
+    typedef std::pair<Key, Value> Entry;
+    typedef typename std::vector<Entry>::const_iterator const_iterator;
+
+    const_iterator begin() const { return _entries.begin(); }
+    const_iterator end() const { return _entries.end(); }
+    size_t size() const { return _entries.size(); }
+    bool empty() const { return _entries.empty(); }
+
+    const_iterator find(const Key& key) const {
+        auto at = lower(key);
+        return at != _entries.end() && at->first == key ? at : _entries.end();
+    }
+    size_t count(const Key& key) const { return find(key) != end() ? 1 : 0; }
+    // Throws std::out_of_range for a missing key, as std::map::at.
+    const Value& at(const Key& key) const {
+        auto found = find(key);
+        if (found == end()) throw std::out_of_range("FlatMap::at");
+        return found->second;
+    }
+    // Inserts when the key is new; answers whether it was.
+    bool emplace(const Key& key, const Value& value) {
+        auto at = lower(key);
+        if (at != _entries.end() && at->first == key) return false;
+        _entries.insert(at, Entry(key, value));
+        return true;
+    }
+
+private:
+    typename std::vector<Entry>::const_iterator lower(const Key& key) const {
+        return std::lower_bound(_entries.begin(), _entries.end(), key,
+                                [](const Entry& entry, const Key& k) { return entry.first < k; });
+    }
+
+    std::vector<Entry> _entries;
+};
+
+}  // namespace sym
