@@ -77,7 +77,6 @@ json target_rule(const sym::StateConstRule& rule) {
     json states = json::array();
     for (const auto& [sid, entry] : rule.states()) {
         json state = fact_json(*entry.first);
-        state.erase("kind");
         state["sid"] = sid;
         state["ordering"] = sids(entry.second);
         states.push_back(state);
@@ -103,7 +102,6 @@ std::string json_results(const Algorithm& engine, const std::vector<std::pair<sy
     json query_list = json::array();
     for (const auto& [state, reusable] : queries) {
         json query = fact_json(*state);
-        query.erase("kind");
         query["reusable"] = reusable;
         query_list.push_back(query);
     }
