@@ -198,7 +198,7 @@ TEST_F(MonitorTest, RuleLimitBoundsTheHeldRulesAndLosesNone) {
 }
 
 TEST_F(MonitorTest, ALimitNotReachedChangesNothing) {
-    // (Four is one too few for this model: see the e2e case cli/max_rules_one_short.)
+    // (Four is one too few for this model: see the e2e case docs/rule_limit.)
     QuietTrace quiet;
     std::vector<size_t> free_sizes;
     for (size_t limit : {0u, 5u, 1000u}) {
