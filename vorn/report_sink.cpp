@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
+#include <system_error>
 #include <utility>
 
 namespace vorn {
@@ -17,7 +19,12 @@ ReportSink::ReportSink(int fd, bool line_mode, size_t capacity)
     : _fd(fd), _line_mode(line_mode), _buffer(capacity > 0 ? capacity : 1) {
     setp(_buffer.data(), _buffer.data() + _buffer.size());
     _last_write = std::chrono::steady_clock::now();
-    if (!_line_mode) _flusher = std::thread([this] { run_flusher(); });
+    if (_line_mode) return;
+    try {
+        _flusher = std::thread([this] { run_flusher(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: every flushed line is written at once instead.
+    }
 }
 
 ReportSink::~ReportSink() { finish(); }
@@ -66,7 +73,7 @@ ReportSink::int_type ReportSink::overflow(int_type c) {
 }
 
 int ReportSink::sync() {
-    if (_line_mode)
+    if (_line_mode || !_flusher.joinable())
         drain();
     else
         _published.store(used(), std::memory_order_release);
@@ -135,6 +142,15 @@ int end_sink() {
     return error;
 }
 
+std::terminate_handler previous_terminate = nullptr;
+
+// An exception nobody catches: the report so far first, then the usual message.
+[[noreturn]] void flush_then_terminate() {
+    if (installed != nullptr) installed->flush_all();
+    if (previous_terminate != nullptr) previous_terminate();
+    std::abort();
+}
+
 // std::exit (the parser's error exit) runs this before static destructors,
 // which may still flush std::cout.
 void end_sink_at_exit() {
@@ -163,6 +179,7 @@ void install_report_sink() {
     if (stdout_was_closed) installed->fail(EBADF);
     original = std::cout.rdbuf(installed);
     std::atexit(end_sink_at_exit);
+    previous_terminate = std::set_terminate(flush_then_terminate);
 }
 
 ReportSink* report_sink() { return installed; }

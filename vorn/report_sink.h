@@ -25,7 +25,8 @@ namespace vorn {
 //
 // A failed write is remembered (errno) and everything after it is discarded;
 // the caller reports it. SIGPIPE is left as it is, so a closed pipe ends the
-// process quietly.
+// process quietly. Without a flusher thread (none could be started), every
+// flushed line is written at once, as in line mode.
 //
 // Threads: only one thread (the one that prints) writes into the buffer. At
 // each flush of the stream (std::endl) it publishes how far the buffer holds
@@ -90,7 +91,7 @@ private:
 // Puts a ReportSink for standard output behind std::cout (line mode when
 // standard output is a terminal) and makes every way out of the process write
 // the report first: a normal end (finish_report), std::exit (the parser's
-// error exit) and a failed assertion.
+// error exit), std::terminate and a failed assertion.
 void install_report_sink();
 
 // The installed sink, or null.

@@ -245,3 +245,23 @@ TEST(ReportSinkDeathTest, AFailedAssertionWritesTheReportFirst) {
     ASSERT_EQ(written.str().rfind("report line 1\nreport line 2\nunfinished" + message, 0), 0u) << written.str();
     EXPECT_NE(written.str().find(": Assertion `path.empty()' failed.\n"), std::string::npos) << written.str();
 }
+
+// An exception nobody catches ends the process through std::terminate: the
+// report so far is written before the runtime's message.
+TEST(ReportSinkDeathTest, TerminateWritesTheReportFirst) {
+    std::string path = (std::filesystem::temp_directory_path() / ("vorn_terminate_" + std::to_string(getpid()))).string();
+    EXPECT_DEATH(
+        {
+            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fd, STDOUT_FILENO);
+            vorn::install_report_sink();
+            std::cout << "report line" << std::endl << "unfinished";
+            std::terminate();
+        },
+        "terminate called without an active exception");
+    std::ifstream in(path);
+    std::stringstream written;
+    written << in.rdbuf();
+    std::filesystem::remove(path);
+    EXPECT_EQ(written.str(), "report line\nunfinished");
+}
