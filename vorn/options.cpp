@@ -18,15 +18,15 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 enum class Kind { REPORT_ONLY, MAX_RULES, TIME_LIMIT, PROGRESS, NO_PROGRESS, JSON, HELP, VERSION };
 
-struct Spec {
+struct Definition {
     const char* long_name;
     char short_name;
     bool takes_value;
     Kind kind;
 };
 
-const std::vector<Spec>& specs() {
-    static const std::vector<Spec> all = {
+const std::vector<Definition>& definitions() {
+    static const std::vector<Definition> all = {
         {"report-only", 'q', false, Kind::REPORT_ONLY}, {"max-rules", 0, true, Kind::MAX_RULES},
         {"time-limit", 0, true, Kind::TIME_LIMIT},      {"progress", 0, false, Kind::PROGRESS},
         {"no-progress", 0, false, Kind::NO_PROGRESS},   {"json", 0, true, Kind::JSON},
@@ -43,8 +43,8 @@ CommandLine failure(std::string error) {
 }
 
 // Sets the option from its value; an error text when the value is not accepted.
-std::string apply(const Spec& spec, const std::string& value, Options& options) {
-    switch (spec.kind) {
+std::string apply(const Definition& option, const std::string& value, Options& options) {
+    switch (option.kind) {
         case Kind::REPORT_ONLY: options.report_only = true; break;
         case Kind::PROGRESS: options.progress = Options::Progress::ON; break;
         case Kind::NO_PROGRESS: options.progress = Options::Progress::OFF; break;
@@ -125,7 +125,7 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
             options_end = true;
             continue;
         }
-        const Spec* spec = nullptr;
+        const Definition* option = nullptr;
         std::string value;
         bool inline_value = false;
         if (argument[1] == '-') {
@@ -136,25 +136,25 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
                 name.resize(equals);
                 inline_value = true;
             }
-            for (const Spec& candidate : specs())
-                if (name == candidate.long_name) spec = &candidate;
+            for (const Definition& candidate : definitions())
+                if (name == candidate.long_name) option = &candidate;
         } else if (argument.size() == 2) {
-            for (const Spec& candidate : specs())
-                if (candidate.short_name != 0 && argument[1] == candidate.short_name) spec = &candidate;
+            for (const Definition& candidate : definitions())
+                if (candidate.short_name != 0 && argument[1] == candidate.short_name) option = &candidate;
         }
-        if (spec == nullptr) return failure("vorn: unknown option '" + argument + "'\n" + try_help);
-        std::string shown = std::string("--") + spec->long_name;
-        if (inline_value && !spec->takes_value)
+        if (option == nullptr) return failure("vorn: unknown option '" + argument + "'\n" + try_help);
+        std::string shown = std::string("--") + option->long_name;
+        if (inline_value && !option->takes_value)
             return failure("vorn: option '" + shown + "' takes no value\n" + try_help);
-        if (spec->takes_value && !inline_value) {
+        if (option->takes_value && !inline_value) {
             if (i + 1 >= argc) return failure("vorn: option '" + shown + "' needs a value\n" + try_help);
             value = argv[++i];
         }
-        if (spec->kind == Kind::HELP || spec->kind == Kind::VERSION) {
-            result.action = spec->kind == Kind::HELP ? CommandLine::Action::HELP : CommandLine::Action::VERSION;
+        if (option->kind == Kind::HELP || option->kind == Kind::VERSION) {
+            result.action = option->kind == Kind::HELP ? CommandLine::Action::HELP : CommandLine::Action::VERSION;
             return result;
         }
-        std::string error = apply(*spec, value, result.options);
+        std::string error = apply(*option, value, result.options);
         if (!error.empty()) return failure(error);
     }
     if (models.size() != 1) {
