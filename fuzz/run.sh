@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a given time.
 #   fuzz/run.sh TARGET SECONDS [libFuzzer options...]
-# TARGET is "parse" (front end on arbitrary bytes) or "run" (whole runs on
-# generated models). The targets are built in $VORN_FUZZ_BUILD (default
-# build-fuzz) with clang when missing. The corpus grows in that directory under
-# corpus/TARGET, seeded from examples/ and the end-to-end cases; a finding is
-# written to artifacts/TARGET/ and makes the script fail.
+# TARGET is "parse" (front end on arbitrary bytes), "run" (whole runs on
+# generated models) or "options" (the command line, with fuzz/options.dict).
+# The targets are built in $VORN_FUZZ_BUILD (default build-fuzz) with clang
+# when missing. The corpus grows in that directory under corpus/TARGET, seeded
+# from examples/ and the end-to-end cases (their models, or for "options"
+# their command lines); a finding is written to artifacts/TARGET/ and makes
+# the script fail.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 target=${1:-}
 seconds=${2:-}
 if [ -z "$target" ] || [ -z "$seconds" ] || [ $# -lt 2 ]; then
-  echo "usage: fuzz/run.sh parse|run SECONDS [libFuzzer options...]" >&2
+  echo "usage: fuzz/run.sh parse|run|options SECONDS [libFuzzer options...]" >&2
   exit 2
 fi
 shift 2
 case "$target" in
-  parse|run) ;;
+  parse|run|options) ;;
   *) echo "unknown target: $target" >&2; exit 2 ;;
 esac
 build=${VORN_FUZZ_BUILD:-$root/build-fuzz}
@@ -33,7 +35,14 @@ mkdir -p "$corpus" "$artifacts"
 rm -rf "$seeds"
 mkdir -p "$seeds"
 i=0
-while IFS= read -r -d '' model; do
+if [ "$target" = options ]; then
+  # The command lines of the end-to-end cases, one argument after each NUL.
+  while IFS= read -r -d '' args; do
+    i=$((i + 1))
+    tr '\n' '\0' < "$args" > "$seeds/$i"
+  done < <(find "$root/tests/e2e" -name '*.args' -print0 | sort -z)
+fi
+while [ "$target" != options ] && IFS= read -r -d '' model; do
   i=$((i + 1))
   if [ "$target" = run ]; then
     # An odd first byte makes the run target take the rest as model text.
@@ -49,5 +58,7 @@ done < <(find "$root/examples" "$root/tests/e2e" -name '*.vorn' -size -64k -prin
 # their facts).
 timeout=10
 [ "$target" = run ] && timeout=120
-exec "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=$timeout -rss_limit_mb=2048 \
+extra=()
+[ "$target" = options ] && extra+=(-dict="$here/options.dict")
+exec "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=$timeout -rss_limit_mb=2048 "${extra[@]}" \
   -print_final_stats=1 -artifact_prefix="$artifacts/" "$@" "$corpus" "$seeds"

@@ -80,6 +80,8 @@ public:
     std::vector<size_t> set_sizes() const;
     // Rules taken from the work queues so far.
     size_t rules_tried() const { return _tried; }
+    // The witnesses found by the analysis, in the order they are printed.
+    const std::list<sym::StateConstRule*>& target_rules() const { return _target_rules; }
 
 protected:
     bool add_se_const_rule(size_t select, sym::StateConstRule* rule);

@@ -1,94 +1,22 @@
-#include <sys/time.h>
-
 #include <exception>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <string>
-#include <system_error>
 
 #include "common/debug.h"
 #include "common/exception.h"
 #include "common/runtime.h"
-#include "vorn/algorithm.h"
-#include "vorn/helper.h"
+#include "vorn/options.h"
 #include "vorn/parser.h"
+#include "vorn/report_sink.h"
+#include "vorn/verify.h"
 
 namespace {
 
-// Parses the scanned model, saturates it and prints the report.
-int verify(const vorn::Helper& helper) {
-    helper.parse();
-    if (vorn::raw_const_rules.empty()) {
-        std::cout << "Error : no state constent rule" << std::endl << std::endl;
-        return -1;
-    }
-    if (vorn::raw_trans_rules.empty()) std::cout << "Warning : no state transfer rule" << std::endl << std::endl;
-
-    timeval start;
-    timeval end;
-    gettimeofday(&start, nullptr);
-    vorn::Algorithm algorithm;
-    algorithm.close_const_rule(vorn::raw_const_rules);
-    algorithm.close_trans_rule(vorn::raw_trans_rules);
-    algorithm.complete();
-    algorithm.analysis(vorn::raw_accessable_states);
-    gettimeofday(&end, nullptr);
-
-    algorithm.print_se_const_rules(std::cout);
-    std::cout << std::endl << std::endl;
-    algorithm.print_ns_const_rules(std::cout);
-    std::cout << std::endl << std::endl;
-    algorithm.print_se_trans_rules(std::cout);
-    std::cout << std::endl << std::endl;
-    algorithm.print_ns_trans_rules(std::cout);
-    std::cout << std::endl << std::endl;
-    algorithm.print_final_rules(std::cout);
-    std::cout << std::endl << std::endl;
-    algorithm.print_target_rules(std::cout);
-    std::cout << std::endl << std::endl;
-
-    timeval d = vorn::diffms(end, start);
-    std::cout << "Verification Time: " << d.tv_sec / 60 << " min - " << d.tv_sec % 60 << " sec - "
-              << d.tv_usec / 1000 << " ms " << std::endl
-              << std::endl;
-    std::cout << "Verification Stat: " << std::endl;
-    std::cout << "Overall Rule Generated: " << algorithm.rule_count() << std::endl;
-    return 0;
-}
-
-int run(int argc, char** argv) {
-    if (argc != 2) {
-        std::cout << "Usage: vorn filename" << std::endl;
-        return -1;
-    }
-    std::string filename = argv[1];
-    std::error_code ec;
-    std::ifstream file(filename);
-    // A directory opens as a stream but cannot be read as a model.
-    if (!file.is_open() || std::filesystem::is_directory(filename, ec)) {
-        std::cout << "open error" << std::endl;
-        return -1;
-    }
-    std::string text;
-    std::string current;
-    while (std::getline(file, current)) text += current + "\n";
-
-    vorn::Helper helper;
-    helper.scan(text);
-    if (verify(helper) != 0) return -1;
-    file.close();
-    return 0;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-    // All output goes through std::cout, each line flushed; it needs no sync with C stdio.
-    std::ios::sync_with_stdio(false);
+// The run inside the guarded block: every model or internal error ends here
+// with its one line and status 1.
+int run_guarded(const vorn::Options& options) {
     int status = 1;
     try {
-        status = run(argc, argv);
+        status = vorn::verify(options);
     } catch (const common::UserError& e) {
         std::cout << e.string() << std::endl;
     } catch (const common::SystemError& e) {
@@ -105,4 +33,28 @@ int main(int argc, char** argv) {
     // The engine has consumed the rule lists; free what the parser still holds.
     vorn::release_model();
     return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vorn::keep_standard_descriptors_open();
+    vorn::install_report_sink();
+    vorn::CommandLine command = vorn::parse_command_line(argc, argv);
+    int status = -1;
+    switch (command.action) {
+        case vorn::CommandLine::Action::RUN: status = run_guarded(command.options); break;
+        case vorn::CommandLine::Action::HELP:
+            std::cout << vorn::help_text() << std::flush;
+            status = 0;
+            break;
+        case vorn::CommandLine::Action::VERSION:
+            std::cout << vorn::version_text() << std::flush;
+            status = 0;
+            break;
+        case vorn::CommandLine::Action::USAGE: std::cout << "Usage: vorn filename" << std::endl; break;
+        case vorn::CommandLine::Action::ERROR: std::cerr << command.error << std::flush; break;
+    }
+    // Writes what is left of the report; a failed write turns the status into 1.
+    return vorn::finish_report(status);
 }

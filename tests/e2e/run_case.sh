@@ -2,6 +2,16 @@
 # Runs vorn on one model and compares standard output and exit status with the
 # expected files beside it. Only the line that starts with "Verification Time: "
 # is masked, since it holds a measured time.
+#
+# Optional files beside NAME.vorn:
+#   NAME.args  the whole command line, one argument a line, instead of just
+#              the model. It runs in the case's directory, where "{model}"
+#              stands for the model's file name; "{tmp}" is an empty
+#              directory of its own. A line "<FILE" reads standard input
+#              from FILE and a line ">FILE" sends standard output to FILE
+#              (then nothing is captured: NAME.out is empty). Standard input
+#              is /dev/null otherwise.
+#   NAME.err   the expected standard error, compared byte for byte.
 set -u
 vorn=$1
 model=$2
@@ -12,7 +22,26 @@ expected_status=$(tr -d '[:space:]' < "$base.status")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-"$vorn" "$model" > "$tmp/actual" 2> "$tmp/stderr" < /dev/null
+args=("$model")
+stdin=/dev/null
+stdout=$tmp/actual
+if [ -f "$base.args" ]; then
+  args=()
+  cd "$(dirname "$model")" || exit 1
+  mkdir "$tmp/dir"
+  while IFS= read -r line || [ -n "$line" ]; do
+    line=${line//\{model\}/$(basename "$model")}
+    line=${line//\{tmp\}/$tmp/dir}
+    case "$line" in
+      '<'*) stdin=${line#<} ;;
+      '>'*) stdout=${line#>} ;;
+      *) args+=("$line") ;;
+    esac
+  done < "$base.args"
+fi
+: > "$tmp/actual"
+
+"$vorn" "${args[@]}" > "$stdout" 2> "$tmp/stderr" < "$stdin"
 status=$?
 
 mask() { sed 's/^Verification Time: .*/Verification Time: <masked>/' "$1"; }
@@ -29,7 +58,11 @@ if ! cmp -s "$tmp/expected.masked" "$tmp/actual.masked"; then
   diff "$tmp/expected.masked" "$tmp/actual.masked" | head -n 60
   fail=1
 fi
-if [ $fail -ne 0 ] && [ -s "$tmp/stderr" ]; then
+if [ -f "$base.err" ] && ! cmp -s "$base.err" "$tmp/stderr"; then
+  echo "standard error differs (expected vs actual):"
+  diff "$base.err" "$tmp/stderr" | head -n 20
+  fail=1
+elif [ $fail -ne 0 ] && [ -s "$tmp/stderr" ]; then
   echo "standard error:"
   head -n 20 "$tmp/stderr"
 fi

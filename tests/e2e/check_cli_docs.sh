@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The help text, the manual page (docs/vorn.1) and the README's usage section
+# list the same options and exit statuses, and the manual page carries the
+# version the tool prints.
+# Usage: check_cli_docs.sh VORN
+set -u
+vorn=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+fail=0
+help=$("$vorn" --help) || { echo "vorn --help failed"; exit 1; }
+# The manual page with its roff escapes for dashes undone.
+man=$(sed 's/\\-/-/g' "$root/docs/vorn.1")
+readme=$(sed -n '/^## Usage/,/^## Install/p' "$root/README.md")
+options=$(grep -o -e '--[a-z][a-z-]*' -e ' -[a-z],' <<< "$help" | tr -d ' ,' | sort -u)
+[ -n "$options" ] || { echo "no options found in the help text"; exit 1; }
+for option in $options; do
+  grep -q -e "$option" <<< "$man" || { echo "docs/vorn.1 does not mention $option"; fail=1; }
+  grep -q -e "\`$option" <<< "$readme" || { echo "README.md's usage does not mention $option"; fail=1; }
+done
+statuses=$(sed -n '/^Exit status:/,$p' <<< "$help" | grep -o '^  [0-9]\+' | tr -d ' ')
+for status in $statuses; do
+  grep -q "^\.B $status\$" "$root/docs/vorn.1" || { echo "docs/vorn.1 does not list exit status $status"; fail=1; }
+  grep -q "^| $status |" <<< "$readme" || { echo "README.md does not list exit status $status"; fail=1; }
+done
+[ "$(echo $statuses)" = "0 1 2 3 255" ] || { echo "the help lists exit statuses $(echo $statuses)"; fail=1; }
+version=$("$vorn" --version)
+grep -q "^\.TH VORN 1 .*\"$version\"" "$root/docs/vorn.1" || {
+  echo "docs/vorn.1 is not for $version"
+  fail=1
+}
+[ $fail -eq 0 ] && echo "help, manual page and README agree on $(echo $options | wc -w) options"
+exit $fail

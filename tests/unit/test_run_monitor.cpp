@@ -1,0 +1,225 @@
+// The run monitor: the limits as the engine sees them, the progress line and
+// how often it is drawn.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <iostream>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model_fixture.h"
+#include "vorn/algorithm.h"
+#include "vorn/run_monitor.h"
+
+using std::chrono::milliseconds;
+using vorn::RunMonitor;
+using vorn::StatusLine;
+
+namespace {
+
+struct Pipe {
+    int read_end = -1;
+    int write_end = -1;
+    Pipe() {
+        int fds[2];
+        if (pipe(fds) != 0) std::abort();
+        read_end = fds[0];
+        write_end = fds[1];
+        fcntl(read_end, F_SETFL, O_NONBLOCK);
+    }
+    ~Pipe() {
+        close(read_end);
+        close(write_end);
+    }
+    std::string take() {
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(read_end, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+};
+
+// The trace of the engine goes nowhere while the test runs.
+struct QuietTrace {
+    std::ostringstream sink;
+    std::streambuf* saved = std::cout.rdbuf(sink.rdbuf());
+    ~QuietTrace() { std::cout.rdbuf(saved); }
+};
+
+size_t count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A model whose saturation never ends: every knowledge of f(x) gives f(f(x)).
+const char* const growing_model =
+    "$ S(*id); $ Leak(x);\n"
+    "! -[ S(a[]) ]-> k(f(seed[]));\n"
+    "! k(f(x)) -[ S(a[]) ]-> k(f(f(x)));\n"
+    "! k(f(f(f(seed[])))) -[ S(a[]) ]-> Leak(one[]);\n"
+    "% S(a[]) * false;\n";
+
+// A model that saturates in a few rules, with transfer rules.
+const char* const finite_model =
+    "$ Safe(*id, mode); $ Stolen(x);\n"
+    "! -[ Safe(s[], locked[]) ]-> k(code[]);\n"
+    "? k(code[]) -[ ]-> <Safe(s[], locked[]), Safe(s[], open[])>;\n"
+    "! -[ Safe(s[], open[]) ]-> Stolen(gold[]);\n"
+    "% Safe(s[], locked[]) * false;\n";
+
+size_t held(const vorn::Algorithm& engine) {
+    std::vector<size_t> sizes = engine.set_sizes();
+    return std::accumulate(sizes.begin(), sizes.begin() + 5, size_t{0});
+}
+
+}  // namespace
+
+TEST(Progress, TextShowsTimeSetsQueueAndTries) {
+    EXPECT_EQ(vorn::progress_text(milliseconds(12399), {10, 2, 0, 4, 5}, 37, 1234),
+              "vorn: 12.3 s | held 10/2/0/4/5 | queued 37 | tried 1234");
+    EXPECT_EQ(vorn::progress_text(milliseconds(0), {0, 0, 0, 0, 0}, 0, 0),
+              "vorn: 0.0 s | held 0/0/0/0/0 | queued 0 | tried 0");
+    EXPECT_EQ(vorn::progress_text(std::chrono::seconds(3725), {1, 1, 1, 1, 1}, 1, 1),
+              "vorn: 3725.0 s | held 1/1/1/1/1 | queued 1 | tried 1");
+}
+
+TEST(Progress, StatusLineIsRewrittenInPlaceAndErasedOnce) {
+    Pipe pipe;
+    {
+        StatusLine line(pipe.write_end);
+        line.erase();
+        EXPECT_EQ(pipe.take(), "") << "nothing shown, nothing to erase";
+        line.draw("one");
+        line.draw("two");
+        EXPECT_TRUE(line.shown());
+        EXPECT_EQ(pipe.take(), "\rone\x1b[K\rtwo\x1b[K");
+        line.erase();
+        line.erase();
+        EXPECT_EQ(pipe.take(), "\r\x1b[K");
+        line.draw("three");
+    }
+    EXPECT_EQ(pipe.take(), "\rthree\x1b[K\r\x1b[K") << "the line goes away with its owner";
+}
+
+class MonitorTest : public ModelTest {
+protected:
+    RunMonitor::Clock::time_point start = RunMonitor::Clock::now();
+    RunMonitor::Clock::time_point now = start;
+
+    RunMonitor::Settings settings() {
+        RunMonitor::Settings s;
+        s.start = start;
+        s.now = [this] { return now; };
+        return s;
+    }
+};
+
+TEST_F(MonitorTest, TimeLimitStopsAtTheFirstStepPastIt) {
+    vorn::Algorithm engine;
+    RunMonitor::Settings s = settings();
+    s.time_limit = milliseconds(500);
+    RunMonitor monitor(s);
+    now = start + milliseconds(499);
+    EXPECT_TRUE(monitor.step(engine, 3));
+    EXPECT_EQ(monitor.stop(), RunMonitor::Stop::NONE);
+    EXPECT_EQ(monitor.limit_name(), "");
+    now = start + milliseconds(500);
+    EXPECT_FALSE(monitor.step(engine, 3));
+    EXPECT_EQ(monitor.stop(), RunMonitor::Stop::TIME);
+    EXPECT_EQ(monitor.limit_name(), "time");
+    EXPECT_EQ(vorn::saturation_stopped_line(monitor.limit_name()),
+              "Saturation stopped: time limit reached; the rule sets are incomplete, so a missing target rule "
+              "proves nothing.");
+}
+
+TEST_F(MonitorTest, AFailedReportWriteStopsTheRun) {
+    vorn::Algorithm engine;
+    bool failed = false;
+    RunMonitor::Settings s = settings();
+    s.write_failed = [&] { return failed; };
+    RunMonitor monitor(s);
+    EXPECT_TRUE(monitor.step(engine, 1));
+    failed = true;
+    EXPECT_FALSE(monitor.step(engine, 1));
+    EXPECT_EQ(monitor.stop(), RunMonitor::Stop::WRITE_FAILED);
+    EXPECT_EQ(monitor.limit_name(), "") << "not a limit: the run ends as a failure";
+}
+
+TEST_F(MonitorTest, ProgressIsDrawnAtMostTenTimesASecondAfterTheReportIsFlushed) {
+    vorn::Algorithm engine;
+    Pipe pipe;
+    StatusLine line(pipe.write_end);
+    std::string log;
+    RunMonitor::Settings s = settings();
+    s.progress = &line;
+    s.flush_report = [&] { log += "flush;"; };
+    RunMonitor monitor(s);
+    // A step every 7 ms for two seconds.
+    for (int i = 0; i < 286; ++i) {
+        now = start + milliseconds(7 * i);
+        EXPECT_TRUE(monitor.step(engine, 5));
+        std::string drawn = pipe.take();
+        if (!drawn.empty()) log += "draw;";
+    }
+    size_t draws = count(log, "draw;");
+    EXPECT_GE(draws, 18u);
+    EXPECT_LE(draws, 20u);
+    EXPECT_EQ(log.find("draw;"), 6u) << "each drawing follows a flush of the report: " << log;
+    EXPECT_EQ(count(log, "flush;draw;"), draws);
+    monitor.end_progress();
+    EXPECT_EQ(pipe.take(), "\r\x1b[K");
+}
+
+TEST_F(MonitorTest, RuleLimitBoundsTheHeldRulesAndLosesNone) {
+    QuietTrace quiet;
+    for (size_t limit : {1u, 2u, 3u, 5u, 8u, 13u}) {
+        parse(growing_model);
+        RunMonitor::Settings s = settings();
+        s.max_rules = limit;
+        RunMonitor monitor(s);
+        vorn::Algorithm engine(&monitor);
+        engine.close_const_rule(vorn::raw_const_rules);
+        engine.close_trans_rule(vorn::raw_trans_rules);
+        engine.complete();
+        EXPECT_TRUE(engine.stopped()) << limit;
+        EXPECT_EQ(monitor.stop(), RunMonitor::Stop::RULES);
+        EXPECT_EQ(monitor.limit_name(), "rule");
+        // Refused only when it would add to a full set: the sets are full.
+        EXPECT_EQ(held(engine), limit);
+        vorn::release_model();
+    }
+}
+
+TEST_F(MonitorTest, ALimitNotReachedChangesNothing) {
+    // (Four is one too few for this model: see the e2e case docs/rule_limit.)
+    QuietTrace quiet;
+    std::vector<size_t> free_sizes;
+    for (size_t limit : {0u, 5u, 1000u}) {
+        parse(finite_model);
+        RunMonitor::Settings s = settings();
+        s.max_rules = limit;
+        s.time_limit = std::chrono::hours(1);
+        RunMonitor monitor(s);
+        vorn::Algorithm engine(&monitor);
+        engine.close_const_rule(vorn::raw_const_rules);
+        engine.close_trans_rule(vorn::raw_trans_rules);
+        engine.complete();
+        engine.analysis(vorn::raw_accessable_states);
+        EXPECT_FALSE(engine.stopped()) << limit;
+        EXPECT_EQ(monitor.stop(), RunMonitor::Stop::NONE);
+        if (limit == 0) {
+            free_sizes = engine.set_sizes();
+            EXPECT_EQ(held(engine), 5u) << "the model needs this many: the limit 5 is exactly enough";
+        } else {
+            EXPECT_EQ(engine.set_sizes(), free_sizes);
+        }
+        vorn::release_model();
+    }
+}

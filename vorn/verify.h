@@ -1,0 +1,17 @@
+#pragma once
+
+#include "vorn/options.h"
+
+namespace vorn {
+
+// One verification run as the command line asks for it: reads the model (a
+// file, or standard input for "-"), parses it, saturates the rules while a
+// monitor watches the limits and draws progress, prints the report and writes
+// the JSON results. Answers the exit status: 0 finished, 3 stopped by a
+// limit, 1 a failed write, -1 (255) an unreadable file, an unwritable JSON
+// path or a model without consistent rules. Model errors propagate as the
+// exceptions of common/ (the caller reports them); a syntax error ends the
+// process inside the parser.
+int verify(const Options& options);
+
+}  // namespace vorn
