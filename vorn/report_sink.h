@@ -36,7 +36,7 @@ namespace vorn {
 class ReportSink : public std::streambuf {
 public:
     static constexpr std::chrono::milliseconds flush_interval{100};
-    static constexpr size_t default_capacity = size_t{1} << 17;
+    static constexpr size_t default_capacity = size_t{1} << 15;
 
     ReportSink(int fd, bool line_mode, size_t capacity = default_capacity);
     ~ReportSink() override;
