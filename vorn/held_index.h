@@ -27,8 +27,13 @@ public:
     std::vector<Slot>& slots() { return _slots; }
 
     void append(Position position, const sym::RuleFeatures& features) {
+        if (!features.quick.pure) _impure.push_back(_slots.size());
         _slots.push_back(Slot{features.quick, position, true});
     }
+
+    // The slots of rules that hold a configuration, in list order; some may
+    // no longer be held.
+    const std::vector<size_t>& impure() const { return _impure; }
 
     // Marks a slot as no longer held; the array is compacted once the
     // slots no longer held outnumber the others.
@@ -41,14 +46,19 @@ public:
     void compact() {
         if (_released < 64 || _released * 2 < _slots.size()) return;
         size_t out = 0;
-        for (const Slot& slot : _slots)
-            if (slot.held) _slots[out++] = slot;
+        _impure.clear();
+        for (const Slot& slot : _slots) {
+            if (!slot.held) continue;
+            if (!slot.quick.pure) _impure.push_back(out);
+            _slots[out++] = slot;
+        }
         _slots.resize(out);
         _released = 0;
     }
 
 private:
     std::vector<Slot> _slots;
+    std::vector<size_t> _impure;
     size_t _released = 0;
 };
 
