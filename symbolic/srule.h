@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "symbolic/model.h"
+#include "symbolic/sid_set.h"
 
 namespace sym {
 
@@ -32,7 +33,7 @@ public:
     typedef size_t Index;
     enum Type { CONSIST = 0, TRANSFR = 1, _END = 2 };
 
-    typedef std::set<SID> SIDs;
+    typedef SidSet SIDs;
     // Premise, its configuration-selectable flag, and its knowledge set.
     typedef std::vector<std::pair<Know*, std::pair<bool, SIDs>>> Knows;
     // SID to state and its ordering set.
