@@ -168,11 +168,13 @@ for name in "${names[@]}"; do
       fi
     done
   done
-  base_s=$(median "$work/base.wall" %.2f)
-  new_s=$(median "$work/new.wall" %.2f)
+  base_s=$(median "$work/base.wall" %.3f)
+  new_s=$(median "$work/new.wall" %.3f)
   ratio=-
   if [ "$base_s" != - ] && [ "$new_s" != - ]; then
-    ratio=$(awk -v b="$base_s" -v n="$new_s" 'BEGIN { if (n > 0) printf "%.2f", b / n; else print "-" }')
+    # From the medians at full precision, not the rounded ones shown.
+    ratio=$(awk -v b="$(median "$work/base.wall" %.6f)" -v n="$(median "$work/new.wall" %.6f)" \
+      'BEGIN { if (n > 0) printf "%.2f", b / n; else print "-" }')
   fi
   if [ $differs = 1 ]; then
     verdict=DIFFERS

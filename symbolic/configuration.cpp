@@ -8,8 +8,10 @@ namespace sym {
 
 Configuration::Configuration(const Name& name) : BindableTerm(name) {}
 
-void Configuration::info(std::ostream& os) const {
-    Out(os) << conf_configuration_mark << _name << conf_configuration_mark;
+void Configuration::print(std::string& out) const {
+    out += conf_configuration_mark;
+    append_name(out, _name);
+    out += conf_configuration_mark;
 }
 
 bool Configuration::try_unify(const Term* term, Unifier& unifier, Option option) const {

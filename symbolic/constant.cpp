@@ -7,7 +7,11 @@ namespace sym {
 
 Constant::Constant(const Name& name) : LeafTerm(name) {}
 
-void Constant::info(std::ostream& os) const { Out(os) << _name << conf_data_left_para << conf_data_right_para; }
+void Constant::print(std::string& out) const {
+    append_name(out, _name);
+    out += conf_data_left_para;
+    out += conf_data_right_para;
+}
 
 bool Constant::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_rigid(term, unifier, option);

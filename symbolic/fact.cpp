@@ -11,6 +11,12 @@ namespace sym {
 
 Fact::Fact(Type type, const Name& predicate) : _type(type), _predicate(predicate) {}
 
+void Fact::info(std::ostream& os) const {
+    std::string text;
+    print(text);
+    emit(os, text);
+}
+
 void Fact::unify(const Fact* other, Unifier& unifier) const {
     if (!try_unify(other, unifier)) throw UnifyFailed();
 }
@@ -46,15 +52,15 @@ ArgumentFact::~ArgumentFact() {
     for (auto& argument : _arguments) delete argument.second;
 }
 
-void ArgumentFact::info(std::ostream& os) const {
-    Out out(os);
-    out << _predicate << conf_fact_left_para;
+void ArgumentFact::print(std::string& out) const {
+    append_name(out, _predicate);
+    out += conf_fact_left_para;
     for (size_t i = 0; i < _arguments.size(); ++i) {
-        if (i > 0) out << ", ";
-        if (_arguments[i].first) out << '*';
-        _arguments[i].second->info(os);
+        if (i > 0) out += ", ";
+        if (_arguments[i].first) out += '*';
+        _arguments[i].second->print(out);
     }
-    out << conf_fact_right_para;
+    out += conf_fact_right_para;
 }
 
 Fact* ArgumentFact::rename(Renamer& renamer) {

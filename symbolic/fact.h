@@ -26,7 +26,10 @@ public:
     Type type() const { return _type; }
     const Name& predicate() const { return _predicate; }
 
-    void info(std::ostream& os) const override = 0;
+    // Prints the fact with print().
+    void info(std::ostream& os) const final;
+    // Appends the printed form.
+    virtual void print(std::string& out) const = 0;
     // Throw UnifyFailed when the facts do not match.
     virtual void unify(const Fact* other, Unifier& unifier) const;
     virtual void unify_to(const Fact* other, Unifier& unifier) const;
@@ -62,7 +65,7 @@ public:
     const Arguments& arguments() const { return _arguments; }
 
     // Prints the predicate and the arguments, a flagged one preceded by "*".
-    void info(std::ostream& os) const override;
+    void print(std::string& out) const override;
     Fact* rename(Renamer& renamer) override;
     using Fact::subterms;
     void subterms(unsigned long mask, std::set<unsigned>& ids) const override;

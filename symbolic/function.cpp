@@ -21,14 +21,14 @@ Function* Function::append(Term* term) {
     return this;
 }
 
-void Function::info(std::ostream& os) const {
-    Out out(os);
-    out << _name << conf_term_left_para;
+void Function::print(std::string& out) const {
+    append_name(out, _name);
+    out += conf_term_left_para;
     for (size_t i = 0; i < _arguments.size(); ++i) {
-        if (i > 0) out << ", ";
-        _arguments[i]->info(os);
+        if (i > 0) out += ", ";
+        _arguments[i]->print(out);
     }
-    out << conf_term_right_para;
+    out += conf_term_right_para;
 }
 
 bool Function::try_unify(const Term* term, Unifier& unifier, Option option) const {

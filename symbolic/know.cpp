@@ -15,10 +15,11 @@ bool Know::selectable() const {
     return selectable_term(_term);
 }
 
-void Know::info(std::ostream& os) const {
-    Out(os) << _predicate << conf_fact_left_para;
-    _term->info(os);
-    Out(os) << conf_fact_right_para;
+void Know::print(std::string& out) const {
+    append_name(out, _predicate);
+    out += conf_fact_left_para;
+    _term->print(out);
+    out += conf_fact_right_para;
 }
 
 bool Know::try_unify(const Fact* other, Unifier& unifier) const {

@@ -20,14 +20,17 @@ const std::string* intern(const std::string& text) {
 Name::Name(Type type, const std::string& name, ID id) : _type(type), _name(intern(name)), _id(id) {}
 
 std::ostream& operator<<(std::ostream& os, const Name& name) {
-    Out(os) << name;
+    std::string text;
+    append_name(text, name);
+    emit(os, text);
     return os;
 }
 
-Out& Out::operator<<(const Name& name) {
-    *this << name.name();
-    if (name.type() != Name::CONSTANT) *this << conf_append_index << name.id();
-    return *this;
+void append_name(std::string& out, const Name& name) {
+    out += name.name();
+    if (name.type() == Name::CONSTANT) return;
+    out += conf_append_index;
+    append_number(out, name.id());
 }
 
 }  // namespace sym

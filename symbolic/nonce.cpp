@@ -7,7 +7,11 @@ namespace sym {
 
 Nonce::Nonce(const Name& name) : BindableTerm(name) {}
 
-void Nonce::info(std::ostream& os) const { Out(os) << conf_data_left_para << _name << conf_data_right_para; }
+void Nonce::print(std::string& out) const {
+    out += conf_data_left_para;
+    append_name(out, _name);
+    out += conf_data_right_para;
+}
 
 bool Nonce::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_sorted(term, unifier, option);

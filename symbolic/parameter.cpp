@@ -7,7 +7,10 @@ namespace sym {
 
 Parameter::Parameter(const Name& name) : LeafTerm(name) {}
 
-void Parameter::info(std::ostream& os) const { Out(os) << conf_parameter_mark << _name; }
+void Parameter::print(std::string& out) const {
+    out += conf_parameter_mark;
+    append_name(out, _name);
+}
 
 bool Parameter::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_rigid(term, unifier, option);

@@ -192,44 +192,69 @@ const State* StateRule::first_state(const std::pair<SIDs, SIDs>& partition) cons
     return _states.at(*partition.first.begin()).first;
 }
 
+namespace {
+
+// The line being printed; rules print one at a time, and the buffer keeps
+// its capacity from one rule to the next.
+std::string& line_buffer() {
+    thread_local std::string line;
+    line.clear();
+    return line;
+}
+
+}  // namespace
+
 void StateRule::info(std::ostream& os) const {
-    Out out(os);
+    std::string& line = line_buffer();
+    print_body(os, line);
+    emit(os, line);
+}
+
+void StateRule::print_body(std::ostream& os, std::string& line) const {
     for (size_t i = 0; i < _knows.size(); ++i) {
-        if (i > 0) (out << ", ").endl();
-        _knows[i].first->info(os);
-        out << " : ";
+        if (i > 0) {
+            line += ", ";
+            end_line(os, line);
+        }
+        _knows[i].first->print(line);
+        line += " : ";
         bool first = true;
         for (SID sid : _knows[i].second.second) {
-            if (!first) out << ", ";
+            if (!first) line += ", ";
             first = false;
-            out << sid;
+            append_number(line, sid);
         }
     }
     for (size_t j = 0; j < _events.size(); ++j) {
-        if (!_knows.empty() || j > 0) (out << ", ").endl();
-        _events[j]->info(os);
+        if (!_knows.empty() || j > 0) {
+            line += ", ";
+            end_line(os, line);
+        }
+        _events[j]->print(line);
     }
-    if (!_knows.empty() || !_events.empty()) out.endl();
-    (out << "--[").endl();
+    if (!_knows.empty() || !_events.empty()) end_line(os, line);
+    line += "--[";
+    end_line(os, line);
     for (const auto& state : _states) {
-        out << state.first << " - ";
-        state.second.first->info(os);
-        out << " : ";
+        append_number(line, state.first);
+        line += " - ";
+        state.second.first->print(line);
+        line += " : ";
         if (state.second.second.empty()) {
-            out << "[ ]";
+            line += "[ ]";
         } else {
-            out << '[';
+            line += '[';
             bool first = true;
             for (SID sid : state.second.second) {
-                if (!first) out << ", ";
+                if (!first) line += ", ";
                 first = false;
-                out << sid;
+                append_number(line, sid);
             }
-            out << ']';
+            line += ']';
         }
-        out.endl();
+        end_line(os, line);
     }
-    out << "]-> ";
+    line += "]-> ";
 }
 
 StateConstRule::StateConstRule(Fact* conclusion) : StateRule(CONSIST), _conclusion(conclusion) {}
@@ -239,9 +264,10 @@ StateConstRule::~StateConstRule() { delete _conclusion; }
 bool StateConstRule::event_conclusion() const { return _conclusion->type() == Fact::EVENT; }
 
 void StateConstRule::info(std::ostream& os) const {
-    StateRule::info(os);
-    _conclusion->info(os);
-    Out(os).endl();
+    std::string& line = line_buffer();
+    print_body(os, line);
+    _conclusion->print(line);
+    end_line(os, line);
 }
 
 StateRule* StateConstRule::map(const Unifier& unifier, Index except) const {
@@ -282,18 +308,19 @@ void StateTransRule::add_conversion(State* from, State* to) {
 }
 
 void StateTransRule::info(std::ostream& os) const {
-    StateRule::info(os);
-    Out out(os);
-    out.endl();
+    std::string& line = line_buffer();
+    print_body(os, line);
+    end_line(os, line);
     for (const auto& conversion : _conversions) {
-        out << '<';
+        line += '<';
         if (conversion.first)
-            conversion.first->info(os);
+            conversion.first->print(line);
         else
-            out << "[EMPTY]";
-        out << ", ";
-        conversion.second->info(os);
-        (out << '>').endl();
+            line += "[EMPTY]";
+        line += ", ";
+        conversion.second->print(line);
+        line += '>';
+        end_line(os, line);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <ostream>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -131,6 +132,9 @@ protected:
     bool belong(const Unifier& unifier, const StateRule* rule) const;
     bool belong(std::vector<unsigned> kmap, std::vector<unsigned> emap, std::map<SID, SID> smap, Unifier unifier,
                 const StateRule* rule) const;
+    // Prints premises and states, writing each finished line; leaves "]-> "
+    // in `line` for the conclusion or the conversions.
+    void print_body(std::ostream& os, std::string& line) const;
     // Forgets the features after a change.
     void changed();
 

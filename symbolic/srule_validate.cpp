@@ -176,12 +176,15 @@ void StateRule::validate() {
         _states.erase(state);
     }
 
-    // Rebuild the premises under the substitution, merging duplicates.
+    // Rebuild the premises under the substitution, merging duplicates. An
+    // empty substitution maps every fact to an equal copy: the facts stay.
+    const bool identity = unifier.empty();
     Knows knows;
     try {
-        for (const auto& know : _knows) {
+        for (auto& know : _knows) {
             // Held until it has a place: equal() throws on functions of different arity.
-            std::unique_ptr<Know> image(static_cast<Know*>(know.first->map(unifier)));
+            std::unique_ptr<Know> image(identity ? know.first : static_cast<Know*>(know.first->map(unifier)));
+            if (identity) know.first = nullptr;
             auto used = knows.end();
             for (auto entry = knows.begin(); entry != knows.end(); ++entry) {
                 if (entry->first->equal(image.get())) {
@@ -198,30 +201,36 @@ void StateRule::validate() {
             used->second.second.insert(know.second.second.begin(), know.second.second.end());
         }
     } catch (...) {
+        // Premises already moved over are owned by the new list alone.
         for (auto& entry : knows) delete entry.first;
+        _knows.erase(std::remove_if(_knows.begin(), _knows.end(), [](const auto& k) { return k.first == nullptr; }),
+                     _knows.end());
         throw;
     }
-    for (auto& know : _knows) removeables.add(know.first);
+    for (auto& know : _knows)
+        if (know.first) removeables.add(know.first);
     _knows = std::move(knows);
 
-    for (Event*& event : _events) {
-        Event* image = static_cast<Event*>(event->map(unifier));
-        removeables.add(event);
-        event = image;
-    }
-    States states;
-    for (auto& state : _states) {
-        auto ret = states.emplace(state.first, std::make_pair(static_cast<State*>(state.second.first->map(unifier)),
-                                                              state.second.second));
-        assert(ret.second);
-        removeables.add(state.second.first);
-        state.second.first = nullptr;
-    }
-    _states = std::move(states);
-    for (State*& state : _past_states) {
-        State* image = static_cast<State*>(state->map(unifier));
-        removeables.add(state);
-        state = image;
+    if (!identity) {
+        for (Event*& event : _events) {
+            Event* image = static_cast<Event*>(event->map(unifier));
+            removeables.add(event);
+            event = image;
+        }
+        States states;
+        for (auto& state : _states) {
+            auto ret = states.emplace(
+                state.first, std::make_pair(static_cast<State*>(state.second.first->map(unifier)), state.second.second));
+            assert(ret.second);
+            removeables.add(state.second.first);
+            state.second.first = nullptr;
+        }
+        _states = std::move(states);
+        for (State*& state : _past_states) {
+            State* image = static_cast<State*>(state->map(unifier));
+            removeables.add(state);
+            state = image;
+        }
     }
 
     // Constants first, then functions, nonces, configurations, parameters, timestamps, variables.
@@ -229,7 +238,7 @@ void StateRule::validate() {
         return a.first->term()->type() > b.first->term()->type();
     });
 
-    update_conclusion(unifier);
+    if (!identity) update_conclusion(unifier);
     simplify();
 }
 

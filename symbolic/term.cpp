@@ -4,6 +4,7 @@
 
 #include "symbolic/config.h"
 #include "symbolic/function.h"
+#include "symbolic/print.h"
 
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
@@ -11,6 +12,12 @@
 namespace sym {
 
 Term::Term(Type type, const Name& name) : _type(type), _name(name) {}
+
+void Term::info(std::ostream& os) const {
+    std::string text;
+    print(text);
+    emit(os, text);
+}
 
 void Term::leaf_subterms(unsigned long mask, std::set<unsigned>& ids) const {
     if (mask & _type) ids.insert(_name.id());

@@ -31,7 +31,10 @@ public:
     Type type() const { return _type; }
     const Name& name() const { return _name; }
 
-    void info(std::ostream& os) const override = 0;
+    // Prints the term with print().
+    void info(std::ostream& os) const final;
+    // Appends the printed form.
+    virtual void print(std::string& out) const = 0;
     // Throw UnifyFailed when the terms do not match.
     virtual void unify(const Term* term, Unifier& unifier, Option option) const;
     virtual void unify_to(const Term* term, Unifier& unifier, Option option) const;

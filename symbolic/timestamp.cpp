@@ -7,7 +7,10 @@ namespace sym {
 
 Timestamp::Timestamp(const Name& name) : BindableTerm(name) {}
 
-void Timestamp::info(std::ostream& os) const { Out(os) << conf_timestamp_mark << _name; }
+void Timestamp::print(std::string& out) const {
+    out += conf_timestamp_mark;
+    append_name(out, _name);
+}
 
 bool Timestamp::try_unify(const Term* term, Unifier& unifier, Option option) const {
     return unify_sorted(term, unifier, option);

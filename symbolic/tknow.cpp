@@ -2,6 +2,7 @@
 
 #include "symbolic/config.h"
 #include "symbolic/namer.h"
+#include "symbolic/print.h"
 #include "symbolic/unifier.h"
 
 namespace sym {
@@ -18,12 +19,13 @@ bool TimedKnow::selectable() const {
     return selectable_term(_term);
 }
 
-void TimedKnow::info(std::ostream& os) const {
-    os << _predicate << conf_fact_left_para;
-    _term->info(os);
-    os << ", ";
-    _timestamp->info(os);
-    os << conf_fact_right_para;
+void TimedKnow::print(std::string& out) const {
+    append_name(out, _predicate);
+    out += conf_fact_left_para;
+    _term->print(out);
+    out += ", ";
+    _timestamp->print(out);
+    out += conf_fact_right_para;
 }
 
 bool TimedKnow::try_unify(const Fact* other, Unifier& unifier) const {
