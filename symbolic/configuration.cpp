@@ -8,7 +8,7 @@ namespace sym {
 
 Configuration::Configuration(const Name& name) : BindableTerm(name) {}
 
-void Configuration::print(std::string& out) const {
+void Configuration::print(Text& out) const {
     out += conf_configuration_mark;
     append_name(out, _name);
     out += conf_configuration_mark;

@@ -10,7 +10,7 @@ class Configuration : public BindableTerm<Configuration, Term::CONFG> {
 public:
     explicit Configuration(const Name& name);
 
-    void print(std::string& out) const override;
+    void print(Text& out) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
     bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
 };

@@ -7,7 +7,7 @@ namespace sym {
 
 Constant::Constant(const Name& name) : LeafTerm(name) {}
 
-void Constant::print(std::string& out) const {
+void Constant::print(Text& out) const {
     append_name(out, _name);
     out += conf_data_left_para;
     out += conf_data_right_para;

@@ -12,7 +12,7 @@ namespace sym {
 Fact::Fact(Type type, const Name& predicate) : _type(type), _predicate(predicate) {}
 
 void Fact::info(std::ostream& os) const {
-    std::string text;
+    Text text;
     print(text);
     emit(os, text);
 }
@@ -52,7 +52,7 @@ ArgumentFact::~ArgumentFact() {
     for (auto& argument : _arguments) delete argument.second;
 }
 
-void ArgumentFact::print(std::string& out) const {
+void ArgumentFact::print(Text& out) const {
     append_name(out, _predicate);
     out += conf_fact_left_para;
     for (size_t i = 0; i < _arguments.size(); ++i) {

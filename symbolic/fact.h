@@ -7,16 +7,19 @@
 
 #include "symbolic/model.h"
 #include "symbolic/name.h"
+#include "symbolic/pool.h"
 #include "symbolic/term.h"
 
 namespace sym {
+
+class Text;
 
 class Unifier;
 class Renamer;
 
 // A predicate over terms: knowledge, timed knowledge, an event or a state.
 // A fact owns its terms.
-class Fact : public Model {
+class Fact : public Model, public Pooled {
 public:
     enum Type { OKNOW = 0, TKNOW = 1, EVENT = 2, STATE = 3, _END = 4 };
 
@@ -29,7 +32,7 @@ public:
     // Prints the fact with print().
     void info(std::ostream& os) const final;
     // Appends the printed form.
-    virtual void print(std::string& out) const = 0;
+    virtual void print(Text& out) const = 0;
     // Throw UnifyFailed when the facts do not match.
     virtual void unify(const Fact* other, Unifier& unifier) const;
     virtual void unify_to(const Fact* other, Unifier& unifier) const;
@@ -65,7 +68,7 @@ public:
     const Arguments& arguments() const { return _arguments; }
 
     // Prints the predicate and the arguments, a flagged one preceded by "*".
-    void print(std::string& out) const override;
+    void print(Text& out) const override;
     Fact* rename(Renamer& renamer) override;
     using Fact::subterms;
     void subterms(unsigned long mask, std::set<unsigned>& ids) const override;

@@ -21,7 +21,7 @@ Function* Function::append(Term* term) {
     return this;
 }
 
-void Function::print(std::string& out) const {
+void Function::print(Text& out) const {
     append_name(out, _name);
     out += conf_term_left_para;
     for (size_t i = 0; i < _arguments.size(); ++i) {

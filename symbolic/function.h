@@ -16,7 +16,7 @@ public:
 
     const std::vector<Term*>& arguments() const { return _arguments; }
 
-    void print(std::string& out) const override;
+    void print(Text& out) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
     bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
     void generalize(Type from, Type to, Unifier& unifier) const override;

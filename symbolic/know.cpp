@@ -15,7 +15,7 @@ bool Know::selectable() const {
     return selectable_term(_term);
 }
 
-void Know::print(std::string& out) const {
+void Know::print(Text& out) const {
     append_name(out, _predicate);
     out += conf_fact_left_para;
     _term->print(out);

@@ -16,7 +16,7 @@ public:
     // Whether the known term may be resolved by composition.
     bool selectable() const;
 
-    void print(std::string& out) const override;
+    void print(Text& out) const override;
     bool try_unify(const Fact* other, Unifier& unifier) const override;
     bool try_unify_to(const Fact* other, Unifier& unifier) const override;
     Fact* clone() const override;

@@ -7,7 +7,7 @@ namespace sym {
 
 Nonce::Nonce(const Name& name) : BindableTerm(name) {}
 
-void Nonce::print(std::string& out) const {
+void Nonce::print(Text& out) const {
     out += conf_data_left_para;
     append_name(out, _name);
     out += conf_data_right_para;

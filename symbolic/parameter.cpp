@@ -7,7 +7,7 @@ namespace sym {
 
 Parameter::Parameter(const Name& name) : LeafTerm(name) {}
 
-void Parameter::print(std::string& out) const {
+void Parameter::print(Text& out) const {
     out += conf_parameter_mark;
     append_name(out, _name);
 }

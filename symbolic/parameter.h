@@ -9,7 +9,7 @@ class Parameter : public LeafTerm<Parameter, Term::PARAM> {
 public:
     explicit Parameter(const Name& name);
 
-    void print(std::string& out) const override;
+    void print(Text& out) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
     bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
     using LeafTerm::subterms;

@@ -196,8 +196,8 @@ namespace {
 
 // The line being printed; rules print one at a time, and the buffer keeps
 // its capacity from one rule to the next.
-std::string& line_buffer() {
-    thread_local std::string line;
+Text& line_buffer() {
+    thread_local Text line;
     line.clear();
     return line;
 }
@@ -205,12 +205,12 @@ std::string& line_buffer() {
 }  // namespace
 
 void StateRule::info(std::ostream& os) const {
-    std::string& line = line_buffer();
+    Text& line = line_buffer();
     print_body(os, line);
     emit(os, line);
 }
 
-void StateRule::print_body(std::ostream& os, std::string& line) const {
+void StateRule::print_body(std::ostream& os, Text& line) const {
     for (size_t i = 0; i < _knows.size(); ++i) {
         if (i > 0) {
             line += ", ";
@@ -264,7 +264,7 @@ StateConstRule::~StateConstRule() { delete _conclusion; }
 bool StateConstRule::event_conclusion() const { return _conclusion->type() == Fact::EVENT; }
 
 void StateConstRule::info(std::ostream& os) const {
-    std::string& line = line_buffer();
+    Text& line = line_buffer();
     print_body(os, line);
     _conclusion->print(line);
     end_line(os, line);
@@ -308,7 +308,7 @@ void StateTransRule::add_conversion(State* from, State* to) {
 }
 
 void StateTransRule::info(std::ostream& os) const {
-    std::string& line = line_buffer();
+    Text& line = line_buffer();
     print_body(os, line);
     end_line(os, line);
     for (const auto& conversion : _conversions) {

@@ -24,6 +24,7 @@ class Renamer;
 class StateConstRule;
 class StateTransRule;
 struct RuleFeatures;
+class Text;
 
 // A rule of the protocol model: knowledge premises, event premises and the
 // protocol states that hold together, with one conclusion (consistent rule)
@@ -134,7 +135,7 @@ protected:
                 const StateRule* rule) const;
     // Prints premises and states, writing each finished line; leaves "]-> "
     // in `line` for the conclusion or the conversions.
-    void print_body(std::ostream& os, std::string& line) const;
+    void print_body(std::ostream& os, Text& line) const;
     // Forgets the features after a change.
     void changed();
 

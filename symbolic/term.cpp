@@ -14,7 +14,7 @@ namespace sym {
 Term::Term(Type type, const Name& name) : _type(type), _name(name) {}
 
 void Term::info(std::ostream& os) const {
-    std::string text;
+    Text text;
     print(text);
     emit(os, text);
 }

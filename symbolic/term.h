@@ -7,15 +7,18 @@
 
 #include "symbolic/model.h"
 #include "symbolic/name.h"
+#include "symbolic/pool.h"
 
 namespace sym {
+
+class Text;
 
 class Unifier;
 class Renamer;
 
 // A symbolic value. Terms are owned by exactly one holder; clone and map
 // return new trees owned by the caller.
-class Term : public Model {
+class Term : public Model, public Pooled {
 public:
     // Bit values, so that sets of kinds are masks.
     enum Type { _END = 0, VARIA = 1, TMESP = 2, PARAM = 4, CONFG = 8, NONCE = 16, FUNCT = 32, CONST = 64 };
@@ -34,7 +37,7 @@ public:
     // Prints the term with print().
     void info(std::ostream& os) const final;
     // Appends the printed form.
-    virtual void print(std::string& out) const = 0;
+    virtual void print(Text& out) const = 0;
     // Throw UnifyFailed when the terms do not match.
     virtual void unify(const Term* term, Unifier& unifier, Option option) const;
     virtual void unify_to(const Term* term, Unifier& unifier, Option option) const;

@@ -7,7 +7,7 @@ namespace sym {
 
 Timestamp::Timestamp(const Name& name) : BindableTerm(name) {}
 
-void Timestamp::print(std::string& out) const {
+void Timestamp::print(Text& out) const {
     out += conf_timestamp_mark;
     append_name(out, _name);
 }

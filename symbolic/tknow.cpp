@@ -19,7 +19,7 @@ bool TimedKnow::selectable() const {
     return selectable_term(_term);
 }
 
-void TimedKnow::print(std::string& out) const {
+void TimedKnow::print(Text& out) const {
     append_name(out, _predicate);
     out += conf_fact_left_para;
     _term->print(out);

@@ -11,7 +11,7 @@ namespace sym {
 
 Variable::Variable(const Name& name) : BindableTerm(name) {}
 
-void Variable::print(std::string& out) const { append_name(out, _name); }
+void Variable::print(Text& out) const { append_name(out, _name); }
 
 bool Variable::try_unify(const Term* term, Unifier& unifier, Option option) const {
     if (term->type() == VARIA) return unify_same_kind(term, unifier, option);

@@ -9,7 +9,7 @@ class Variable : public BindableTerm<Variable, Term::VARIA> {
 public:
     explicit Variable(const Name& name);
 
-    void print(std::string& out) const override;
+    void print(Text& out) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
     bool try_unify_to(const Term* term, Unifier& unifier, Option option) const override;
     // Binds the variable to a fresh configuration of the same text.
