@@ -85,18 +85,12 @@ bench_run() {
   echo $?
 }
 
-# As bench_run, measured: prints "STATUS SECONDS MAX-RSS-KB". The wall time is
-# read from the clock in nanoseconds (/usr/bin/time rounds to 10 ms, too coarse
-# for the small models); the peak memory comes from /usr/bin/time.
+# As bench_run, measured: prints "STATUS SECONDS MAX-RSS-KB" for the vorn
+# process alone (bench/timed_run.py): a wrapper process would add milliseconds
+# to both builds and flatten the ratios of the small models.
 bench_timed_run() {
-  local vorn=$1 model=$2 limit=$3 out=$4 status start end
-  start=$(date +%s%N)
-  /usr/bin/time -f '%M' -o "$out.time" \
-    timeout -k 5 "$limit" "$vorn" "$model" > "$out" 2> "$out.err" < /dev/null
-  status=$?
-  end=$(date +%s%N)
-  # The last line is the format's; a line before it tells a non-zero status.
-  echo "$status $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", (e - s) / 1e9 }') $(tail -n 1 "$out.time")"
+  local vorn=$1 model=$2 limit=$3 out=$4
+  python3 "$(dirname "${BASH_SOURCE[0]}")/timed_run.py" "$limit" "$out" "$out.err" "$vorn" "$model"
 }
 
 # True if $1 is a whole number greater than zero.
