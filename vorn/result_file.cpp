@@ -45,7 +45,9 @@ std::unique_ptr<ResultFile> ResultFile::open(const std::string& option, const st
 bool ResultFile::same_file_as(const ResultFile& other) const {
     struct stat mine;
     struct stat theirs;
-    return ::fstat(_fd, &mine) == 0 && ::fstat(other._fd, &theirs) == 0 && same_file(mine, theirs);
+    // Devices such as /dev/null take any number of writers.
+    return ::fstat(_fd, &mine) == 0 && ::fstat(other._fd, &theirs) == 0 && S_ISREG(mine.st_mode) &&
+           same_file(mine, theirs);
 }
 
 ResultFile::~ResultFile() {

@@ -20,7 +20,7 @@ public:
     ResultFile(const ResultFile&) = delete;
     ResultFile& operator=(const ResultFile&) = delete;
 
-    // Whether both are open on the same file.
+    // Whether both are open on the same regular file.
     bool same_file_as(const ResultFile& other) const;
 
     // Writes the text and closes the file; false with `error` (a full line) when it fails.
