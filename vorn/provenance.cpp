@@ -15,6 +15,22 @@ std::string printed_rule(const sym::StateRule& rule) {
 
 }  // namespace
 
+Origin::~Origin() {
+    std::vector<std::shared_ptr<Origin>> doomed;
+    if (first) doomed.push_back(std::move(first));
+    if (second) doomed.push_back(std::move(second));
+    while (!doomed.empty()) {
+        std::shared_ptr<Origin> origin = std::move(doomed.back());
+        doomed.pop_back();
+        // The last reference: take its parents over before it goes, so that
+        // its own destructor finds none.
+        if (origin.use_count() == 1) {
+            if (origin->first) doomed.push_back(std::move(origin->first));
+            if (origin->second) doomed.push_back(std::move(origin->second));
+        }
+    }
+}
+
 std::string Origin::printed() const { return rule != nullptr ? printed_rule(*rule) : text; }
 
 void Provenance::model_rule(const sym::StateRule* rule, ModelSource source) {

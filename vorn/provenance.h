@@ -37,6 +37,13 @@ struct Origin {
     // The printed rule, kept when the rule is deleted while later rules descend from it.
     std::string text;
 
+    Origin() = default;
+    // Frees the records only this one kept alive without recursing through
+    // them: a line of descent can be as long as the run.
+    ~Origin();
+    Origin(const Origin&) = delete;
+    Origin& operator=(const Origin&) = delete;
+
     // The rule as printed (from the rule while it lives).
     std::string printed() const;
 };
