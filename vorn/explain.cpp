@@ -144,7 +144,8 @@ void print_explanation(std::ostream& os, const std::vector<Derivation>& derivati
             }
         }
         if (derivation.steps.empty()) os << "No record of how it was made.\n\n";
-        os << "Outline of target rule " << t + 1 << ":\n" << (outline.empty() ? "  no model rule over states\n" : outline);
+        if (outline.empty()) outline = "  no model rule over states\n";
+        os << "Outline of target rule " << t + 1 << ":\n" << outline;
     }
     os << std::flush;
 }

@@ -3,6 +3,8 @@
 #include <sstream>
 #include <utility>
 
+#include "vorn/parser.h"
+
 namespace vorn {
 
 namespace {
@@ -107,6 +109,19 @@ void Provenance::keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin
     // A rule the engine deleted without saying so (only on the way out of a
     // failed run) may leave its address to a new rule: the new record wins.
     _live[rule] = std::move(origin);
+}
+
+void record_parsed_model(Provenance& provenance) {
+    size_t i = 0;
+    for (const sym::StateConstRule* rule : raw_const_rules) {
+        const RuleSource& source = raw_const_sources.at(i++);
+        provenance.model_rule(rule, ModelSource{source.line, source.text});
+    }
+    i = 0;
+    for (const sym::StateTransRule* rule : raw_trans_rules) {
+        const RuleSource& source = raw_trans_sources.at(i++);
+        provenance.model_rule(rule, ModelSource{source.line, source.text});
+    }
 }
 
 bool Observers::step(const Algorithm& engine, size_t queued) {

@@ -86,6 +86,10 @@ private:
     std::vector<ModelSource> _sources;
 };
 
+// Records the rules the parser holds (raw_const_rules, raw_trans_rules), each
+// with where it was written, as the model's: before the engine takes them.
+void record_parsed_model(Provenance& provenance);
+
 // Shows every hook to each observer in turn; step and admit go on only when
 // all of them agree. The observers must outlive it.
 class Observers : public Observer {

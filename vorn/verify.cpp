@@ -112,20 +112,6 @@ struct ResultFiles {
     std::unique_ptr<ResultFile> graph;
 };
 
-// Records the model's rules, each with where it was written, before the engine takes them.
-void record_model(Provenance& provenance) {
-    auto source = raw_const_sources.begin();
-    for (const sym::StateConstRule* rule : raw_const_rules) {
-        const RuleSource& where = *source++;
-        provenance.model_rule(rule, ModelSource{where.line, where.text});
-    }
-    source = raw_trans_sources.begin();
-    for (const sym::StateTransRule* rule : raw_trans_rules) {
-        const RuleSource& where = *source++;
-        provenance.model_rule(rule, ModelSource{where.line, where.text});
-    }
-}
-
 // Parses the scanned model, saturates it, prints the report (and the
 // derivations) and writes the result files.
 int saturate(const Options& options, ResultFiles& files) {
@@ -154,7 +140,7 @@ int saturate(const Options& options, ResultFiles& files) {
     std::unique_ptr<Provenance> provenance;
     if (options.explain || files.graph) {
         provenance = std::make_unique<Provenance>();
-        record_model(*provenance);
+        record_parsed_model(*provenance);
     }
     Observers observers({&monitor, provenance.get()});
     Algorithm algorithm(provenance ? static_cast<Observer*>(&observers) : &monitor);

@@ -41,20 +41,6 @@ private:
 
 class ProvenanceTest : public ModelTest {
 protected:
-    // Records every parsed rule as a rule of the model, with its source.
-    void record_model() {
-        size_t i = 0;
-        for (const sym::StateConstRule* rule : vorn::raw_const_rules) {
-            const vorn::RuleSource& source = vorn::raw_const_sources.at(i++);
-            provenance.model_rule(rule, {source.line, source.text});
-        }
-        i = 0;
-        for (const sym::StateTransRule* rule : vorn::raw_trans_rules) {
-            const vorn::RuleSource& source = vorn::raw_trans_sources.at(i++);
-            provenance.model_rule(rule, {source.line, source.text});
-        }
-    }
-
     std::vector<std::string> titles(const vorn::Derivation& derivation) const {
         std::vector<std::string> all;
         for (const auto& step : derivation.steps) all.push_back(vorn::step_title(derivation, *step, provenance));
@@ -105,7 +91,7 @@ TEST_F(ProvenanceTest, ADroppedRuleKeepsItsTextAsLongAsARuleDescendsFromIt) {
     parse("! k(f(y)) -[ ]-> k(y);\n"
           "! k(g(y)) -[ ]-> k(f(y));\n"
           "! k(g(z)) -[ ]-> k(z);\n");
-    record_model();
+    vorn::record_parsed_model(provenance);
     sym::StateConstRule* provider = const_rule(1);
     sym::StateConstRule* consumer = const_rule(0);
     sym::StateConstRule* result = const_rule(2);
@@ -249,7 +235,8 @@ struct Counting : vorn::Observer {
     int steps = 0, admits = 0, compositions = 0, variants = 0, transfers = 0, targets = 0, drops = 0;
     bool step(const vorn::Algorithm&, size_t) override { return ++steps, answer; }
     bool admit(const vorn::Algorithm&, const sym::StateRule*) override { return ++admits, answer; }
-    void composed(const sym::StateConstRule*, size_t, const sym::StateRule*, const std::list<sym::StateRule*>&) override {
+    void composed(const sym::StateConstRule*, size_t, const sym::StateRule*,
+                  const std::list<sym::StateRule*>&) override {
         ++compositions;
     }
     void varied(const sym::StateRule*, const sym::StateRule*) override { ++variants; }
@@ -304,7 +291,7 @@ TEST_F(Explanation, ARunExplainsEachTargetFromRulesItPrintedAndDrawsOneNodePerSt
           "! -[ Safe(s[], open[]) ]-> Stolen(gold[]);\n"
           "! -[ Safe(s[], locked[]) ]-> Stolen(silver[]);\n"
           "% Safe(s[], locked[]) * false;\n");
-    record_model();
+    vorn::record_parsed_model(provenance);
     vorn::Algorithm engine(&provenance);
     std::string trace;
     {
@@ -384,7 +371,8 @@ TEST(ResultFiles, OnlyTheSameRegularFileCountsAsTheSame) {
     EXPECT_TRUE(other->write("x", error));
     auto refused = vorn::ResultFile::open("--graph", (dir / "none" / "c").string(), "model.vorn", error);
     EXPECT_EQ(refused, nullptr);
-    EXPECT_EQ(error, "vorn: --graph: cannot write '" + (dir / "none" / "c").string() + "': No such file or directory\n");
+    EXPECT_EQ(error,
+              "vorn: --graph: cannot write '" + (dir / "none" / "c").string() + "': No such file or directory\n");
     std::error_code ec;
     fs::remove_all(dir, ec);
 }
