@@ -138,12 +138,15 @@ int saturate(const Options& options, ResultFiles& files) {
     RunMonitor monitor(settings);
     // How each rule was made is kept only when it is asked for.
     std::unique_ptr<Provenance> provenance;
+    std::unique_ptr<Observers> both;
+    Observer* observer = &monitor;
     if (options.explain || files.graph) {
         provenance = std::make_unique<Provenance>();
         record_parsed_model(*provenance);
+        both = std::make_unique<Observers>(std::vector<Observer*>{&monitor, provenance.get()});
+        observer = both.get();
     }
-    Observers observers({&monitor, provenance.get()});
-    Algorithm algorithm(provenance ? static_cast<Observer*>(&observers) : &monitor);
+    Algorithm algorithm(observer);
     {
         TraceSilencer silencer(options.report_only);
         algorithm.close_const_rule(raw_const_rules);
