@@ -215,19 +215,6 @@ TEST(Derivation, LongLinesOfDescentAreWalkedAndFreedWithoutRecursion) {
     EXPECT_TRUE(watch.expired());
 }
 
-TEST(Derivation, ASharedAncestorOutlivesTheReleaseOfOneLine) {
-    auto root = made(Origin::Kind::MODEL, nullptr);
-    auto left = made(Origin::Kind::VARIANT, root);
-    auto right = made(Origin::Kind::VARIANT, root);
-    std::weak_ptr<Origin> watch = root;
-    root.reset();
-    left.reset();
-    ASSERT_FALSE(watch.expired());
-    EXPECT_EQ(right->first, watch.lock());
-    right.reset();
-    EXPECT_TRUE(watch.expired());
-}
-
 namespace {
 
 struct Counting : vorn::Observer {
@@ -342,16 +329,6 @@ TEST_F(Explanation, ARunExplainsEachTargetFromRulesItPrintedAndDrawsOneNodePerSt
     EXPECT_EQ(count(dot, "fillcolor=\"#dbe8f6\""), 4u);
     EXPECT_EQ(count(dot, "peripheries=2"), 2u);
     EXPECT_NE(dot.find("t2s5 [label=\"5. transfer of step 4 back through step 3:\\l--[\\l"), std::string::npos);
-}
-
-TEST(EmptyExplanation, NoTargetRuleSaysSo) {
-    vorn::Provenance provenance;
-    std::ostringstream os;
-    vorn::print_explanation(os, {}, provenance);
-    EXPECT_EQ(os.str(), "\nNo target rule to explain.\n");
-    std::string dot = vorn::derivation_graph({}, provenance);
-    EXPECT_NE(dot.find("label=\"No target rule\""), std::string::npos);
-    EXPECT_EQ(count(dot, "->"), 0u);
 }
 
 TEST(ResultFiles, OnlyTheSameRegularFileCountsAsTheSame) {
