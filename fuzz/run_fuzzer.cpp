@@ -11,6 +11,10 @@
 // rules taken from its work queues and abandons the input beyond a bound of
 // steps or time; the unifier's binding hook abandons a unification that runs
 // far past the time bound.
+//
+// The run keeps the provenance of its rules, as --explain does, and checks the
+// derivation of each target rule: it ends with that target rule, and every
+// step is made from earlier steps only.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -26,8 +30,10 @@
 #include "fuzz/fuzz_support.h"
 #include "symbolic/unifier.h"
 #include "vorn/algorithm.h"
+#include "vorn/explain.h"
 #include "vorn/lexer.h"
 #include "vorn/parser.h"
+#include "vorn/provenance.h"
 
 namespace {
 
@@ -221,13 +227,41 @@ private:
     std::vector<std::pair<std::string, std::vector<bool>>> _decls;
 };
 
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+void check_derivations(const vorn::Algorithm& algorithm, const vorn::Provenance& provenance) {
+    std::vector<vorn::Derivation> derivations = vorn::derive_targets(algorithm, provenance);
+    require(derivations.size() == algorithm.target_rules().size());
+    auto target = algorithm.target_rules().begin();
+    for (const vorn::Derivation& derivation : derivations) {
+        require(!derivation.steps.empty());
+        const vorn::Origin& last = *derivation.steps.back();
+        require(last.kind == vorn::Origin::Kind::TARGET && last.rule == *target++);
+        for (size_t i = 0; i < derivation.steps.size(); ++i) {
+            const vorn::Origin& step = *derivation.steps[i];
+            require((step.kind == vorn::Origin::Kind::MODEL) == (step.first == nullptr));
+            for (const auto* parent : {step.first.get(), step.second.get()}) {
+                if (parent == nullptr) continue;
+                size_t number = derivation.number(parent);
+                require(number >= 1 && number <= i);
+            }
+        }
+    }
+    vorn::print_explanation(std::cout, derivations, provenance);
+    std::cout << vorn::derivation_graph(derivations, provenance);
+}
+
 void run_model() {
     closure_steps = 0;
     binding_follows = 0;
     run_start = std::chrono::steady_clock::now();
     vorn::parse_model();
     if (vorn::raw_const_rules.empty()) return;
-    vorn::Algorithm algorithm;
+    vorn::Provenance provenance;
+    vorn::record_parsed_model(provenance);
+    vorn::Algorithm algorithm(&provenance);
     algorithm.close_const_rule(vorn::raw_const_rules);
     algorithm.close_trans_rule(vorn::raw_trans_rules);
     algorithm.complete();
@@ -239,6 +273,7 @@ void run_model() {
     algorithm.print_final_rules(std::cout);
     algorithm.print_target_rules(std::cout);
     std::cout << algorithm.rule_count() << std::endl;
+    check_derivations(algorithm, provenance);
 }
 
 }  // namespace

@@ -1,11 +1,5 @@
 #include "vorn/json_report.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -121,63 +115,6 @@ std::string json_results(const Algorithm& engine, const std::vector<std::pair<sy
     };
     // Names and terms come from the model file, which need not be UTF-8.
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
-}
-
-namespace {
-
-bool same_file(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
-std::string refusal(const std::string& path, const std::string& why) {
-    return "vorn: --json: cannot write '" + path + "': " + why + "\n";
-}
-
-}  // namespace
-
-std::unique_ptr<JsonFile> JsonFile::open(const std::string& path, const std::string& model, std::string& error) {
-    struct stat target;
-    if (::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
-        struct stat other;
-        bool model_known = model == "-" ? ::fstat(STDIN_FILENO, &other) == 0 : ::stat(model.c_str(), &other) == 0;
-        if (model_known && same_file(target, other)) {
-            error = refusal(path, "it is the model file");
-            return nullptr;
-        }
-        if (::fstat(STDOUT_FILENO, &other) == 0 && same_file(target, other)) {
-            error = refusal(path, "it is where the report goes");
-            return nullptr;
-        }
-    }
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = refusal(path, std::strerror(errno));
-        return nullptr;
-    }
-    return std::unique_ptr<JsonFile>(new JsonFile(path, fd));
-}
-
-JsonFile::~JsonFile() {
-    if (_fd >= 0) ::close(_fd);
-}
-
-bool JsonFile::write(const std::string& text, std::string& error) {
-    const char* data = text.data();
-    size_t left = text.size();
-    int failure = 0;
-    while (left > 0 && failure == 0) {
-        ssize_t n = ::write(_fd, data, left);
-        if (n < 0) {
-            if (errno != EINTR) failure = errno;
-            continue;
-        }
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
-    // A file system may report a failed write only when the file is closed.
-    if (::close(_fd) != 0 && failure == 0) failure = errno;
-    _fd = -1;
-    if (failure == 0) return true;
-    error = refusal(_path, std::strerror(failure));
-    return false;
 }
 
 }  // namespace vorn

@@ -34,25 +34,4 @@ constexpr int json_format_version = 1;
 std::string json_results(const Algorithm& engine, const std::vector<std::pair<sym::State*, bool>>& queries,
                          const RunSummary& summary);
 
-// The --json file, opened (created or emptied) before the run so that a path
-// that cannot be written is reported before any work is done.
-class JsonFile {
-public:
-    // Refuses the model file itself (`model`, "-" for standard input) and the
-    // file standard output writes to, which the results would overwrite or
-    // garble. Null with `error` (a full line) when refused or not writable.
-    static std::unique_ptr<JsonFile> open(const std::string& path, const std::string& model, std::string& error);
-    ~JsonFile();
-    JsonFile(const JsonFile&) = delete;
-    JsonFile& operator=(const JsonFile&) = delete;
-
-    // Writes the text and closes the file; false with `error` (a full line) when it fails.
-    bool write(const std::string& text, std::string& error);
-
-private:
-    JsonFile(std::string path, int fd) : _path(std::move(path)), _fd(fd) {}
-    std::string _path;
-    int _fd;
-};
-
 }  // namespace vorn

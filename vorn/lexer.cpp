@@ -64,6 +64,13 @@ void scan_string(std::string text) {
     col = 0;
 }
 
+size_t scan_offset() { return pos; }
+
+std::string scanned_text(size_t from, size_t to) {
+    if (from >= input.size() || to <= from) return "";
+    return input.substr(from, to - from);
+}
+
 int yylex() {
     while (pos < input.size()) {
         char c = input[pos];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vorn {
@@ -61,6 +62,11 @@ extern int col;
 // Makes a copy of text the input and rewinds the position to line 1, column 0.
 // The whole text is scanned, NUL bytes included.
 void scan_string(std::string text);
+
+// Offset in the input of the next character to scan.
+size_t scan_offset();
+// The input between two offsets.
+std::string scanned_text(size_t from, size_t to);
 
 // The next token code, or END once the input is exhausted. Characters that
 // belong to no token are reported on standard output and skipped.

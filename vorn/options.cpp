@@ -16,7 +16,7 @@ const char* const try_help = "Try 'vorn --help'.\n";
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-enum class Kind { REPORT_ONLY, MAX_RULES, TIME_LIMIT, PROGRESS, NO_PROGRESS, JSON, HELP, VERSION };
+enum class Kind { REPORT_ONLY, MAX_RULES, TIME_LIMIT, PROGRESS, NO_PROGRESS, JSON, EXPLAIN, GRAPH, HELP, VERSION };
 
 struct Definition {
     const char* long_name;
@@ -30,6 +30,7 @@ const std::vector<Definition>& definitions() {
         {"report-only", 'q', false, Kind::REPORT_ONLY}, {"max-rules", 0, true, Kind::MAX_RULES},
         {"time-limit", 0, true, Kind::TIME_LIMIT},      {"progress", 0, false, Kind::PROGRESS},
         {"no-progress", 0, false, Kind::NO_PROGRESS},   {"json", 0, true, Kind::JSON},
+        {"explain", 0, false, Kind::EXPLAIN},           {"graph", 0, true, Kind::GRAPH},
         {"help", 'h', false, Kind::HELP},               {"version", 0, false, Kind::VERSION},
     };
     return all;
@@ -49,6 +50,8 @@ std::string apply(const Definition& option, const std::string& value, Options& o
         case Kind::PROGRESS: options.progress = Options::Progress::ON; break;
         case Kind::NO_PROGRESS: options.progress = Options::Progress::OFF; break;
         case Kind::JSON: options.json = value; break;
+        case Kind::EXPLAIN: options.explain = true; break;
+        case Kind::GRAPH: options.graph = value; break;
         case Kind::MAX_RULES:
             if (!parse_positive_count(value, options.max_rules))
                 return "vorn: --max-rules: expected a positive whole number, got '" + value + "'\n";
@@ -187,6 +190,11 @@ std::string help_text() {
            "                         is not a terminal\n"
            "      --no-progress      never show the progress line\n"
            "      --json FILE        write the results to FILE as JSON\n"
+           "      --explain          after the report, print how each target rule was\n"
+           "                         derived, step by step, and an outline of the\n"
+           "                         protocol run it stands for\n"
+           "      --graph FILE       write the same derivations to FILE as a Graphviz\n"
+           "                         graph (render it with dot -Tsvg FILE)\n"
            "  -h, --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "      --                 end of the options: the next argument is MODEL\n"

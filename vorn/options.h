@@ -23,6 +23,10 @@ struct Options {
     Progress progress = Progress::AUTO;
     // Where the JSON results go, if anywhere.
     std::optional<std::string> json;
+    // After the report, the derivation of each target rule.
+    bool explain = false;
+    // Where the derivations go as a Graphviz graph, if anywhere.
+    std::optional<std::string> graph;
 };
 
 // The longest time limit accepted, in seconds.

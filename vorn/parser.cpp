@@ -34,6 +34,8 @@ std::map<std::string, std::vector<bool>> decls;
 sym::Indexer indexer;
 std::list<sym::StateConstRule*> raw_const_rules;
 std::list<sym::StateTransRule*> raw_trans_rules;
+std::vector<RuleSource> raw_const_sources;
+std::vector<RuleSource> raw_trans_sources;
 std::vector<std::pair<sym::State*, bool>> raw_accessable_states;
 int yydebug = 0;
 
@@ -127,18 +129,20 @@ void validate(sym::StateRule& rule) {
     if (!rule.try_validate()) throw common::UserError("yyparse", "raw rule is not valid");
 }
 
-void const_rule(std::vector<FactPtr> premises, std::vector<StatePtr> states, FactPtr conclusion) {
+void const_rule(std::vector<FactPtr> premises, std::vector<StatePtr> states, FactPtr conclusion,
+                RuleSource source) {
     auto rule = std::make_unique<sym::StateConstRule>(conclusion.get());
     conclusion.release();
     add_body(*rule, premises, states);
     validate(*rule);
+    raw_const_sources.push_back(std::move(source));
     raw_const_rules.push_back(rule.get());
     rule.release();
     indexer.clear();
 }
 
 void trans_rule(std::vector<FactPtr> premises, std::vector<StatePtr> states,
-                std::vector<std::pair<StatePtr, StatePtr>> conversions) {
+                std::vector<std::pair<StatePtr, StatePtr>> conversions, RuleSource source) {
     auto rule = std::make_unique<sym::StateTransRule>();
     add_body(*rule, premises, states);
     for (auto& [from, to] : conversions) {
@@ -147,6 +151,7 @@ void trans_rule(std::vector<FactPtr> premises, std::vector<StatePtr> states,
         to.release();
     }
     validate(*rule);
+    raw_trans_sources.push_back(std::move(source));
     raw_trans_rules.push_back(rule.get());
     rule.release();
     indexer.clear();
@@ -260,6 +265,10 @@ void Parser::decl() {
 //     | "?" facts "-[" states "]->" conversion { "," conversion } ";"
 void Parser::rule() {
     bool consistent = peek() == RCONST;
+    // The "!" or "?" has just been scanned: it is one character before the offset.
+    RuleSource source;
+    source.line = line;
+    size_t start = scan_offset() - 1;
     shift();
     std::vector<FactPtr> premises = facts();
     expect(TAIL);
@@ -269,7 +278,8 @@ void Parser::rule() {
         FactPtr conclusion = fact();
         expect(SEMICOLON);
         trace("Reducing consistent rule");
-        const_rule(std::move(premises), std::move(held), std::move(conclusion));
+        source.text = scanned_text(start, scan_offset());
+        const_rule(std::move(premises), std::move(held), std::move(conclusion), std::move(source));
         return;
     }
     std::vector<std::pair<StatePtr, StatePtr>> conversions;
@@ -280,7 +290,8 @@ void Parser::rule() {
     }
     expect(SEMICOLON);
     trace("Reducing transfer rule");
-    trans_rule(std::move(premises), std::move(held), std::move(conversions));
+    source.text = scanned_text(start, scan_offset());
+    trans_rule(std::move(premises), std::move(held), std::move(conversions), std::move(source));
 }
 
 // facts: [ fact { "," fact } ]
@@ -432,6 +443,8 @@ void release_model() {
     raw_const_rules.clear();
     for (sym::StateTransRule* rule : raw_trans_rules) delete rule;
     raw_trans_rules.clear();
+    raw_const_sources.clear();
+    raw_trans_sources.clear();
     for (auto& query : raw_accessable_states) delete query.first;
     raw_accessable_states.clear();
     decls.clear();

@@ -20,6 +20,14 @@ extern sym::Indexer indexer;
 // Validated rules in file order; the lists own them until the engine takes them.
 extern std::list<sym::StateConstRule*> raw_const_rules;
 extern std::list<sym::StateTransRule*> raw_trans_rules;
+// Where each rule of the lists above was written, in the same order: the line
+// of its "!" or "?" and its text up to its ";" as it stands in the model.
+struct RuleSource {
+    int line = 0;
+    std::string text;
+};
+extern std::vector<RuleSource> raw_const_sources;
+extern std::vector<RuleSource> raw_trans_sources;
 // Access queries in file order: the queried state (owned) and whether several
 // processes may match it.
 extern std::vector<std::pair<sym::State*, bool>> raw_accessable_states;

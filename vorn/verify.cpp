@@ -13,10 +13,13 @@
 #include <system_error>
 
 #include "vorn/algorithm.h"
+#include "vorn/explain.h"
 #include "vorn/helper.h"
 #include "vorn/json_report.h"
 #include "vorn/parser.h"
+#include "vorn/provenance.h"
 #include "vorn/report_sink.h"
+#include "vorn/result_file.h"
 #include "vorn/run_monitor.h"
 
 namespace vorn {
@@ -103,8 +106,15 @@ void print_report(const Algorithm& algorithm, const timeval& span) {
     std::cout << "Overall Rule Generated: " << algorithm.rule_count() << std::endl;
 }
 
-// Parses the scanned model, saturates it, prints the report and writes the JSON results.
-int saturate(const Options& options, JsonFile* json) {
+// The files the results go to besides standard output; null when not asked for.
+struct ResultFiles {
+    std::unique_ptr<ResultFile> json;
+    std::unique_ptr<ResultFile> graph;
+};
+
+// Parses the scanned model, saturates it, prints the report (and the
+// derivations) and writes the result files.
+int saturate(const Options& options, ResultFiles& files) {
     Helper helper;
     helper.parse();
     if (raw_const_rules.empty()) {
@@ -126,7 +136,17 @@ int saturate(const Options& options, JsonFile* json) {
     };
     settings.write_failed = report_write_failed;
     RunMonitor monitor(settings);
-    Algorithm algorithm(&monitor);
+    // How each rule was made is kept only when it is asked for.
+    std::unique_ptr<Provenance> provenance;
+    std::unique_ptr<Observers> both;
+    Observer* observer = &monitor;
+    if (options.explain || files.graph) {
+        provenance = std::make_unique<Provenance>();
+        record_parsed_model(*provenance);
+        both = std::make_unique<Observers>(std::vector<Observer*>{&monitor, provenance.get()});
+        observer = both.get();
+    }
+    Algorithm algorithm(observer);
     {
         TraceSilencer silencer(options.report_only);
         algorithm.close_const_rule(raw_const_rules);
@@ -143,14 +163,21 @@ int saturate(const Options& options, JsonFile* json) {
 
     timeval span = diffms(end, start);
     print_report(algorithm, span);
+    std::vector<Derivation> derivations;
+    if (provenance) derivations = derive_targets(algorithm, *provenance);
+    if (options.explain) print_explanation(std::cout, derivations, *provenance);
 
-    if (json != nullptr) {
+    std::string error;
+    if (files.json) {
         RunSummary summary{options.model, limit, static_cast<long long>(span.tv_sec) * 1000 + span.tv_usec / 1000};
-        std::string error;
-        if (!json->write(json_results(algorithm, raw_accessable_states, summary), error)) {
+        if (!files.json->write(json_results(algorithm, raw_accessable_states, summary), error)) {
             std::cerr << error << std::flush;
             return 1;
         }
+    }
+    if (files.graph && !files.graph->write(derivation_graph(derivations, *provenance), error)) {
+        std::cerr << error << std::flush;
+        return 1;
     }
     return limit.empty() ? 0 : 3;
 }
@@ -170,11 +197,23 @@ int verify(const Options& options) {
         }
         in = &file;
     }
-    std::unique_ptr<JsonFile> json;
+    ResultFiles files;
+    std::string error;
     if (options.json) {
-        std::string error;
-        json = JsonFile::open(*options.json, options.model, error);
-        if (!json) {
+        files.json = ResultFile::open("--json", *options.json, options.model, error);
+        if (!files.json) {
+            std::cerr << error << std::flush;
+            return -1;
+        }
+    }
+    if (options.graph) {
+        files.graph = ResultFile::open("--graph", *options.graph, options.model, error);
+        // Two writers on one file would garble both.
+        if (files.graph && files.json && files.graph->same_file_as(*files.json)) {
+            files.graph.reset();
+            error = "vorn: --graph: cannot write '" + *options.graph + "': it is the --json file\n";
+        }
+        if (!files.graph) {
             std::cerr << error << std::flush;
             return -1;
         }
@@ -182,7 +221,7 @@ int verify(const Options& options) {
     std::string text = read_lines(*in);
     Helper helper;
     helper.scan(text);
-    return saturate(options, json.get());
+    return saturate(options, files);
 }
 
 }  // namespace vorn

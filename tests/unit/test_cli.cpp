@@ -286,3 +286,13 @@ TEST_F(ToolRun, JsonIsNotWrittenWhenTheRunFails) {
     EXPECT_EQ(err, "vorn: --json: cannot write '" + (_dir / "out").string() + "': it is where the report goes\n");
     EXPECT_EQ(out, "");
 }
+
+TEST_F(ToolRun, GraphAndJsonFilesMustBeTwoFilesUnlessTheyAreDevices) {
+    std::string model = source("tests/e2e/docs/quick_start.vorn");
+    std::string path = (_dir / "results").string();
+    EXPECT_EQ(run("--json '" + path + "' --graph '" + _dir.string() + "/./results' '" + model + "'"), 255);
+    EXPECT_EQ(err, "vorn: --graph: cannot write '" + _dir.string() + "/./results': it is the --json file\n");
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(run("--json /dev/null --graph /dev/null --explain '" + model + "'"), 0) << err;
+    EXPECT_NE(out.find("\nDerivation of target rule 1:\n"), std::string::npos);
+}
