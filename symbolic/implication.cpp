@@ -364,37 +364,35 @@ namespace {
 
 const unsigned FREE = static_cast<unsigned>(-1);
 
-std::vector<unsigned> positions(uint64_t bits) {
-    std::vector<unsigned> result;
-    for (unsigned i = 0; bits != 0; ++i, bits >>= 1)
-        if (bits & 1) result.push_back(i);
-    return result;
-}
-
 // Depth-first search for one joint correspondence of the general rule's
 // states, events and premises onto the specific rule's, most constrained
-// fact first, on one substitution that is undone on the way back.
+// fact first, on one substitution that is undone on the way back. The
+// search's buffers keep their memory from one test to the next.
 class Search {
 public:
-    Search(const StateRule* general, const StateRule* specific, Matcher& matcher)
-        : _g(general->features()), _s(specific->features()), _matcher(matcher) {
+    Implied run(const StateRule* general, const StateRule* specific, Matcher& matcher) {
+        _g = &general->features();
+        _s = &specific->features();
+        _matcher = &matcher;
+        for (int kind = 0; kind < KINDS; ++kind) {
+            _facts[kind].clear();
+            _instances[kind].clear();
+        }
         for (const auto& state : general->states()) _facts[STATE].push_back(state.second.first);
         for (const auto& state : specific->states()) _instances[STATE].push_back(state.second.first);
         for (const Event* event : general->events()) _facts[EVENT].push_back(event);
         for (const Event* event : specific->events()) _instances[EVENT].push_back(event);
         for (const auto& know : general->knows()) _facts[KNOW].push_back(know.first);
         for (const auto& know : specific->knows()) _instances[KNOW].push_back(know.first);
-    }
 
-    Implied run() {
-        if (!candidates()) return _matcher.unsure() ? Implied::UNKNOWN : Implied::NO;
+        if (!candidates()) return matcher.unsure() ? Implied::UNKNOWN : Implied::NO;
         schedule();
         for (int kind = 0; kind < KINDS; ++kind) {
             _assigned[kind].assign(_facts[kind].size(), FREE);
-            _used[kind].assign(_instances[kind].size(), false);
+            _used[kind].assign(_instances[kind].size(), 0);
         }
         bool found = search(0);
-        if (_matcher.unsure()) return Implied::UNKNOWN;
+        if (matcher.unsure()) return Implied::UNKNOWN;
         return found ? Implied::YES : Implied::NO;
     }
 
@@ -404,26 +402,37 @@ private:
     struct Slot {
         Kind kind;
         unsigned index;
-        std::vector<unsigned> candidates;
-        // Time checks whose facts are all assigned once this slot is:
-        // (state, later state) for states, (premise, later state) for premises.
-        std::vector<std::pair<Kind, std::pair<unsigned, unsigned>>> checks;
+        // Ranges of _candidates and _checks.
+        unsigned first_candidate, candidates;
+        unsigned first_check, checks;
+    };
+
+    // A time check: with `fact` a state or a premise (by kind), the image of
+    // the state `later` must lie in its image's ordering or knowledge set.
+    // It is made once all its facts are assigned, at slot `at`.
+    struct Check {
+        unsigned at;
+        Kind kind;
+        unsigned fact, later;
     };
 
     // The specific facts each general fact matches on its own.
     bool candidates() {
+        _slots.clear();
+        _candidates.clear();
         for (int kind = 0; kind < KINDS; ++kind) {
             for (unsigned i = 0; i < _facts[kind].size(); ++i) {
-                Slot slot{static_cast<Kind>(kind), i, {}, {}};
+                Slot slot{static_cast<Kind>(kind), i, static_cast<unsigned>(_candidates.size()), 0, 0, 0};
                 for (unsigned j = 0; j < _instances[kind].size(); ++j) {
-                    size_t mark = _matcher.mark();
-                    bool matched = _matcher.fact(_facts[kind][i], _instances[kind][j]);
-                    _matcher.undo(mark);
-                    if (_matcher.unsure()) return false;
-                    if (matched) slot.candidates.push_back(j);
+                    size_t mark = _matcher->mark();
+                    bool matched = _matcher->fact(_facts[kind][i], _instances[kind][j]);
+                    _matcher->undo(mark);
+                    if (_matcher->unsure()) return false;
+                    if (matched) _candidates.push_back(j);
                 }
-                if (slot.candidates.empty()) return false;
-                _slots.push_back(std::move(slot));
+                slot.candidates = static_cast<unsigned>(_candidates.size()) - slot.first_candidate;
+                if (slot.candidates == 0) return false;
+                _slots.push_back(slot);
             }
         }
         return true;
@@ -433,71 +442,79 @@ private:
     // to the slot after which all its facts are assigned.
     void schedule() {
         std::sort(_slots.begin(), _slots.end(), [](const Slot& a, const Slot& b) {
-            if (a.candidates.size() != b.candidates.size()) return a.candidates.size() < b.candidates.size();
+            if (a.candidates != b.candidates) return a.candidates < b.candidates;
             return a.kind != b.kind ? a.kind < b.kind : a.index < b.index;
         });
-        std::vector<unsigned> at[KINDS];
-        for (int kind = 0; kind < KINDS; ++kind) at[kind].resize(_facts[kind].size());
-        for (unsigned p = 0; p < _slots.size(); ++p) at[_slots[p].kind][_slots[p].index] = p;
-        for (unsigned g = 0; g < _g.state_order_bits.size(); ++g)
-            for (unsigned later : positions(_g.state_order_bits[g]))
-                _slots[std::max(at[STATE][g], at[STATE][later])].checks.push_back({STATE, {g, later}});
-        for (unsigned k = 0; k < _g.know_order_bits.size(); ++k)
-            for (unsigned later : positions(_g.know_order_bits[k]))
-                _slots[std::max(at[KNOW][k], at[STATE][later])].checks.push_back({KNOW, {k, later}});
+        for (int kind = 0; kind < KINDS; ++kind) _at[kind].resize(_facts[kind].size());
+        for (unsigned p = 0; p < _slots.size(); ++p) _at[_slots[p].kind][_slots[p].index] = p;
+        _checks.clear();
+        add_checks(STATE, _g->state_order_bits);
+        add_checks(KNOW, _g->know_order_bits);
+        std::sort(_checks.begin(), _checks.end(), [](const Check& a, const Check& b) { return a.at < b.at; });
+        size_t c = 0;
+        for (unsigned p = 0; p < _slots.size(); ++p) {
+            _slots[p].first_check = static_cast<unsigned>(c);
+            while (c < _checks.size() && _checks[c].at == p) ++c;
+            _slots[p].checks = static_cast<unsigned>(c) - _slots[p].first_check;
+        }
     }
 
-    bool in_order(const std::pair<Kind, std::pair<unsigned, unsigned>>& check) const {
-        unsigned later = _assigned[STATE][check.second.second];
-        if (check.first == STATE) {
-            unsigned state = _assigned[STATE][check.second.first];
-            return (_s.state_order_bits[state] >> later) & 1;
+    void add_checks(Kind kind, const std::vector<uint64_t>& orders) {
+        for (unsigned fact = 0; fact < orders.size(); ++fact) {
+            uint64_t bits = orders[fact];
+            for (unsigned later = 0; bits != 0; ++later, bits >>= 1)
+                if (bits & 1) _checks.push_back({std::max(_at[kind][fact], _at[STATE][later]), kind, fact, later});
         }
-        unsigned know = _assigned[KNOW][check.second.first];
-        return (_s.know_order_bits[know] >> later) & 1;
+    }
+
+    bool in_order(const Check& check) const {
+        unsigned later = _assigned[STATE][check.later];
+        unsigned image = _assigned[check.kind][check.fact];
+        const std::vector<uint64_t>& orders = check.kind == STATE ? _s->state_order_bits : _s->know_order_bits;
+        return (orders[image] >> later) & 1;
     }
 
     bool search(size_t position) {
         if (position == _slots.size()) return true;
-        const Slot& slot = _slots[position];
-        for (unsigned candidate : slot.candidates) {
+        const Slot slot = _slots[position];
+        for (unsigned c = 0; c < slot.candidates; ++c) {
+            unsigned candidate = _candidates[slot.first_candidate + c];
             if (_used[slot.kind][candidate]) continue;
             _assigned[slot.kind][slot.index] = candidate;
             bool ordered = true;
-            for (const auto& check : slot.checks)
-                if (!in_order(check)) {
-                    ordered = false;
-                    break;
-                }
-            if (ordered) {
-                size_t mark = _matcher.mark();
-                if (_matcher.fact(_facts[slot.kind][slot.index], _instances[slot.kind][candidate])) {
-                    _used[slot.kind][candidate] = true;
-                    if (search(position + 1)) return true;
-                    _used[slot.kind][candidate] = false;
-                }
-                _matcher.undo(mark);
-                if (_matcher.unsure()) return false;
+            for (unsigned k = 0; k < slot.checks && ordered; ++k) ordered = in_order(_checks[slot.first_check + k]);
+            if (!ordered) continue;
+            size_t mark = _matcher->mark();
+            if (_matcher->fact(_facts[slot.kind][slot.index], _instances[slot.kind][candidate])) {
+                _used[slot.kind][candidate] = 1;
+                if (search(position + 1)) return true;
+                _used[slot.kind][candidate] = 0;
             }
+            _matcher->undo(mark);
+            if (_matcher->unsure()) return false;
         }
         _assigned[slot.kind][slot.index] = FREE;
         return false;
     }
 
-    const RuleFeatures& _g;
-    const RuleFeatures& _s;
-    Matcher& _matcher;
+    const RuleFeatures* _g = nullptr;
+    const RuleFeatures* _s = nullptr;
+    Matcher* _matcher = nullptr;
     std::vector<const Fact*> _facts[KINDS];
     std::vector<const Fact*> _instances[KINDS];
     std::vector<Slot> _slots;
+    std::vector<unsigned> _candidates;
+    std::vector<Check> _checks;
+    std::vector<unsigned> _at[KINDS];
     std::vector<unsigned> _assigned[KINDS];
-    std::vector<bool> _used[KINDS];
+    std::vector<char> _used[KINDS];
 };
 
 }  // namespace
 
 Implied belong_fast(const StateRule* general, const StateRule* specific, Matcher& matcher) {
-    return Search(general, specific, matcher).run();
+    thread_local Search search;
+    return search.run(general, specific, matcher);
 }
 
 void implication_mismatch(const StateRule* general, const StateRule* specific, bool reference, bool fast) {

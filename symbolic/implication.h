@@ -100,6 +100,11 @@ enum class Implied { NO, YES, UNKNOWN };
 // on one flat substitution that can be undone to a mark.
 class Matcher {
 public:
+    // Forgets every binding, keeping the memory.
+    void reset() {
+        _bindings.clear();
+        _unsure = false;
+    }
     size_t mark() const { return _bindings.size(); }
     void undo(size_t mark) { _bindings.resize(mark); }
     // Whether a case came up that this matcher does not decide (a configuration,

@@ -57,7 +57,8 @@ template <class Head>
 Implied fast_imply(const StateRule* general, const StateRule* specific, Head head) {
     if (!general->features().fast_general || !specific->features().fast_specific || !arities_consistent())
         return Implied::UNKNOWN;
-    Matcher matcher;
+    thread_local Matcher matcher;
+    matcher.reset();
     if (!head(matcher)) return matcher.unsure() ? Implied::UNKNOWN : Implied::NO;
     return belong_fast(general, specific, matcher);
 }
