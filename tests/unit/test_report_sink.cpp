@@ -21,45 +21,12 @@
 #include <string>
 #include <thread>
 
+#include "test_support.h"
 #include "vorn/report_sink.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 using vorn::ReportSink;
-
-namespace {
-
-// A pipe whose read end never blocks.
-struct Pipe {
-    int read_end = -1;
-    int write_end = -1;
-    Pipe() {
-        int fds[2];
-        if (pipe(fds) != 0) std::abort();
-        read_end = fds[0];
-        write_end = fds[1];
-        fcntl(read_end, F_SETFL, O_NONBLOCK);
-    }
-    ~Pipe() {
-        close(read_end);
-        close(write_end);
-    }
-    // What is in the pipe now.
-    std::string take() {
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(read_end, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
-    // Waits at most `limit` for something to read.
-    bool wait(milliseconds limit) {
-        pollfd fd{read_end, POLLIN, 0};
-        return poll(&fd, 1, static_cast<int>(limit.count())) == 1;
-    }
-};
-
-}  // namespace
 
 TEST(ReportSink, LineModeWritesEachFlushedLineAtOnce) {
     Pipe pipe;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "model_fixture.h"
+#include "test_support.h"
 #include "vorn/algorithm.h"
 #include "vorn/run_monitor.h"
 
@@ -21,29 +22,6 @@ using vorn::RunMonitor;
 using vorn::StatusLine;
 
 namespace {
-
-struct Pipe {
-    int read_end = -1;
-    int write_end = -1;
-    Pipe() {
-        int fds[2];
-        if (pipe(fds) != 0) std::abort();
-        read_end = fds[0];
-        write_end = fds[1];
-        fcntl(read_end, F_SETFL, O_NONBLOCK);
-    }
-    ~Pipe() {
-        close(read_end);
-        close(write_end);
-    }
-    std::string take() {
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(read_end, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
-        return text;
-    }
-};
 
 // The trace of the engine goes nowhere while the test runs.
 struct QuietTrace {

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <type_traits>
@@ -29,3 +35,33 @@ std::string text(const T& item) {
         EXPECT_EQ(e.function(), function_text);                  \
         EXPECT_EQ(e.detail(), detail_text);                      \
     }
+
+// A pipe whose read end never blocks.
+struct Pipe {
+    int read_end = -1;
+    int write_end = -1;
+    Pipe() {
+        int fds[2];
+        if (pipe(fds) != 0) std::abort();
+        read_end = fds[0];
+        write_end = fds[1];
+        fcntl(read_end, F_SETFL, O_NONBLOCK);
+    }
+    ~Pipe() {
+        close(read_end);
+        close(write_end);
+    }
+    // What is in the pipe now.
+    std::string take() {
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(read_end, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+        return text;
+    }
+    // Waits at most `limit` for something to read.
+    bool wait(std::chrono::milliseconds limit) {
+        pollfd fd{read_end, POLLIN, 0};
+        return poll(&fd, 1, static_cast<int>(limit.count())) == 1;
+    }
+};
