@@ -8,7 +8,7 @@ namespace sym {
 #ifdef VORN_NO_POOL
 
 void* pool_allocate(size_t size) { return ::operator new(size); }
-void pool_release(void* block, size_t size) { ::operator delete(block, size); }
+void pool_release(void* block, size_t) { ::operator delete(block); }
 
 #else
 
@@ -70,7 +70,7 @@ void* pool_allocate(size_t size) {
 void pool_release(void* block, size_t size) {
     if (block == nullptr) return;
     if (size == 0 || size > GRAIN * CLASSES) {
-        ::operator delete(block, size);
+        ::operator delete(block);
         return;
     }
     pool().release(block, size);
