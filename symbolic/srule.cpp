@@ -336,6 +336,7 @@ StateRule* StateTransRule::map(const Unifier& unifier, Index except) const {
     insert_base(rule.get(), unifier, except);
     rule->_partitions = _partitions;
     rule->_latest = _latest;
+    rule->_latest_from_providers = _latest_from_providers;
     return rule.release();
 }
 

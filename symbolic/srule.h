@@ -213,7 +213,19 @@ protected:
     void simplify() override;
 
 private:
+    friend class StateConstRule;
+
+    // Whether the latest states, taken over from the rules that derived the
+    // knowledge the step needs, hold before the step rather than at it: they
+    // do when a process that the step moves is in one of them in a state that
+    // cannot be its source state, for a process is in one state at a time.
+    bool latest_before_step(const Mapping& mappings, const Unifier& unifier, const ConversionMap& mC) const;
+
     Conversions _conversions;
+    // The latest states are those of the rules that derived the knowledge the
+    // step needs (the step itself named no state): they hold when that
+    // knowledge was derived, which may be before the step.
+    bool _latest_from_providers = false;
 };
 
 }  // namespace sym

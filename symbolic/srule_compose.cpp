@@ -150,6 +150,8 @@ StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, siz
         if (rule->_states.empty()) {
             assert(rule->_latest.size() == 0);
             ret->_latest = _latest;
+            if (ret->type() == TRANSFR && !_latest.empty())
+                static_cast<StateTransRule*>(ret.get())->_latest_from_providers = true;
         }
 
         ret->validate();

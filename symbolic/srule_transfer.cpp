@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "common/runtime.h"
 #include "symbolic/enumerator.h"
 #include "symbolic/know.h"
 #include "symbolic/renamer.h"
@@ -120,6 +121,31 @@ std::list<StateConstRule*> StateTransRule::transfer(const ConversionMap& mC, con
     return result;
 }
 
+bool StateTransRule::latest_before_step(const Mapping& mappings, const Unifier& unifier,
+                                        const ConversionMap& mC) const {
+    if (!_latest_from_providers) return false;
+    for (size_t j = 0; j < _partitions.size(); ++j) {
+        if (mappings.at(j) == NONSELECTABLE) continue;
+        for (SID sid : _partitions[j].first) {
+            if (_latest.count(sid) == 0) continue;
+            auto found = _states.find(sid);
+            if (found == _states.end()) continue;
+            for (size_t i = 0; i < _conversions.size(); ++i) {
+                if (_conversions[i].first == nullptr || mC.at(i).first != mappings[j]) continue;
+                // A copy: the test must leave the substitution as it is. States
+                // unify without generalising, so the test issues no name.
+                Unifier trial = unifier;
+                try {
+                    if (!found->second.first->try_unify(_conversions[i].first, trial)) return true;
+                } catch (const common::UserError&) {
+                    // Arities that do not match: left to the steps that meet them.
+                }
+            }
+        }
+    }
+    return false;
+}
+
 StateConstRule* StateTransRule::transfer(const Mapping& mappings, Unifier unifier, const ConversionMap& mC,
                                          const StateConstRule* rule) const {
     assert(_partitions.size() == mappings.size());
@@ -170,13 +196,14 @@ StateConstRule* StateTransRule::transfer(const Mapping& mappings, Unifier unifie
             }
         }
 
+        bool latest_before = latest_before_step(mappings, unifier, mC);
         for (const auto& state : _states) {
             SIDs& ordering = ret->_states.at(state.first).second;
             for (SID source : sources) {
                 auto res = ordering.insert(source);
                 assert(res.second);
             }
-            if (_latest.count(state.first) == 0) continue;
+            if (_latest.count(state.first) == 0 || latest_before) continue;
             for (SID source : sources) {
                 auto res = ret->_states.at(source).second.insert(state.first);
                 assert(res.second);

@@ -24,6 +24,8 @@ while IFS= read -r model; do
   base=${model%.vorn}
   status=$(tr -d '[:space:]' < "$base.status")
   [ "$status" = 0 ] || [ "$status" = 3 ] || continue
+  # A known divergence: its expected output is not what vorn prints.
+  [ -f "$base.xfail" ] && continue
   args=("$(basename "$model")")
   if [ -f "$base.args" ]; then
     grep -q -e '^[<>]' -e '^-q$' -e '^--report-only$' -e '{tmp}' "$base.args" && continue
