@@ -163,7 +163,7 @@ Diagnostic syntax_error(const Outline& outline, int token, const Span& found, co
         d.notes.push_back({std::nullopt, "numbers have no place in a model: write a constant such as one[]"});
     else if (unused_token(token))
         d.notes.push_back({std::nullopt, "'" + quoted(outline.text(found)) + "' is not part of the model language"});
-    if (expected.rfind("';'", 0) == 0 && previous.known() && found.line > previous.line)
+    if (expected.rfind("';'", 0) == 0 && token != END && previous.known() && found.line > previous.line)
         d.notes.push_back({after(previous), "the item before it may lack its ';'"});
     return d;
 }
