@@ -29,7 +29,9 @@
 
 #include "fuzz/fuzz_support.h"
 #include "symbolic/unifier.h"
+#include "symbolic/arity_clash.h"
 #include "vorn/algorithm.h"
+#include "vorn/engine_failure.h"
 #include "vorn/explain.h"
 #include "vorn/lexer.h"
 #include "vorn/parser.h"
@@ -261,11 +263,23 @@ void run_model() {
     if (vorn::raw_const_rules.empty()) return;
     vorn::Provenance provenance;
     vorn::record_parsed_model(provenance);
-    vorn::Algorithm algorithm(&provenance);
-    algorithm.close_const_rule(vorn::raw_const_rules);
-    algorithm.close_trans_rule(vorn::raw_trans_rules);
-    algorithm.complete();
-    algorithm.analysis(vorn::raw_accessable_states);
+    vorn::FailureWatch watch(provenance);
+    vorn::Observers observers({&provenance, &watch});
+    vorn::Algorithm algorithm(&observers);
+    try {
+        algorithm.close_const_rule(vorn::raw_const_rules);
+        algorithm.close_trans_rule(vorn::raw_trans_rules);
+        algorithm.complete();
+        algorithm.analysis(vorn::raw_accessable_states);
+    } catch (const common::UserError& error) {
+        // A model error the engine meets is traced to the rules that met; a
+        // symbol with two numbers of arguments always has both uses in the model.
+        require(watch.site().has_value());
+        vorn::Diagnostic located = vorn::engine_error(vorn::model_outline, error, watch.site());
+        require(!located.message.empty());
+        if (dynamic_cast<const sym::ArityClash*>(&error) != nullptr) require(located.span.has_value());
+        throw;
+    }
     algorithm.print_se_const_rules(std::cout);
     algorithm.print_ns_const_rules(std::cout);
     algorithm.print_se_trans_rules(std::cout);

@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "common/runtime.h"
+#include "symbolic/arity_clash.h"
 #include "symbolic/config.h"
 #include "symbolic/unifier.h"
 #include "symbolic/print.h"
@@ -78,10 +79,16 @@ std::set<unsigned> ArgumentFact::subterms(unsigned long mask, const Unifier& uni
     return ids;
 }
 
+ArityClash::Kind ArgumentFact::clash_kind() const {
+    return _type == EVENT ? ArityClash::Kind::EVENT : ArityClash::Kind::STATE;
+}
+
 const ArgumentFact* ArgumentFact::counterpart(const Fact* other, const char* function, const char* detail) const {
     if (other->type() != _type || other->predicate().id() != _predicate.id()) return nullptr;
     const ArgumentFact* result = static_cast<const ArgumentFact*>(other);
-    if (result->_arguments.size() != _arguments.size()) throw common::UserError(function, detail);
+    if (result->_arguments.size() != _arguments.size())
+        throw ArityClash(function, detail, clash_kind(), _predicate.name(), _arguments.size(),
+                         result->_arguments.size());
     return result;
 }
 
@@ -108,7 +115,8 @@ bool ArgumentFact::unify_arguments_to(const ArgumentFact* other, Unifier& unifie
 bool ArgumentFact::equal_arguments(const Fact* other, const char* detail) const {
     if (other->type() != _type || other->predicate().id() != _predicate.id()) return false;
     const ArgumentFact* fact = static_cast<const ArgumentFact*>(other);
-    if (fact->_arguments.size() != _arguments.size()) throw common::UserError("equal", detail);
+    if (fact->_arguments.size() != _arguments.size())
+        throw ArityClash("equal", detail, clash_kind(), _predicate.name(), _arguments.size(), fact->_arguments.size());
     for (size_t i = 0; i < _arguments.size(); ++i)
         if (!_arguments[i].second->equal(fact->_arguments[i].second)) return false;
     return true;

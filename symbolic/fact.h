@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "symbolic/arity_clash.h"
 #include "symbolic/model.h"
 #include "symbolic/name.h"
 #include "symbolic/pool.h"
@@ -75,8 +76,10 @@ public:
     std::set<unsigned> subterms(unsigned long mask, const Unifier& unifier) const override;
 
 protected:
-    // Same type and predicate, else null; same arity, else UserError(function, detail).
+    // Same type and predicate, else null; same arity, else ArityClash(function, detail).
     const ArgumentFact* counterpart(const Fact* other, const char* function, const char* detail) const;
+    // The kind an ArityClash of this fact names.
+    ArityClash::Kind clash_kind() const;
     bool unify_arguments(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
     bool unify_arguments_to(const ArgumentFact* other, Unifier& unifier, Term::Option option) const;
     bool equal_arguments(const Fact* other, const char* detail) const;

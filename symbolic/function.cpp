@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "common/runtime.h"
+#include "symbolic/arity_clash.h"
 #include "symbolic/config.h"
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
@@ -36,7 +37,8 @@ bool Function::try_unify(const Term* term, Unifier& unifier, Option option) cons
     if (term->type() != FUNCT || term->name().id() != _name.id()) return false;
     const Function* other = static_cast<const Function*>(term);
     if (other->_arguments.size() != _arguments.size())
-        throw common::UserError("unify", "function size not match");
+        throw ArityClash("unify", "function size not match", ArityClash::Kind::FUNCTION, _name.name(),
+                         _arguments.size(), other->_arguments.size());
     for (size_t i = 0; i < _arguments.size(); ++i)
         if (!_arguments[i]->try_unify(other->_arguments[i], unifier, option)) return false;
     return true;
@@ -46,7 +48,8 @@ bool Function::try_unify_to(const Term* term, Unifier& unifier, Option option) c
     if (term->type() != FUNCT || term->name().id() != _name.id()) return false;
     const Function* other = static_cast<const Function*>(term);
     if (other->_arguments.size() != _arguments.size())
-        throw common::UserError("unify_to", "function size not match");
+        throw ArityClash("unify_to", "function size not match", ArityClash::Kind::FUNCTION, _name.name(),
+                         _arguments.size(), other->_arguments.size());
     for (size_t i = 0; i < _arguments.size(); ++i)
         if (!_arguments[i]->try_unify_to(other->_arguments[i], unifier, option)) return false;
     return true;
@@ -108,7 +111,8 @@ bool Function::equal(const Term* term) const {
     if (term->type() != _type || term->name().id() != _name.id()) return false;
     const Function* other = static_cast<const Function*>(term);
     if (other->_arguments.size() != _arguments.size())
-        throw common::UserError("equal", "function argument list size not match");
+        throw ArityClash("equal", "function argument list size not match", ArityClash::Kind::FUNCTION, _name.name(),
+                         _arguments.size(), other->_arguments.size());
     for (size_t i = 0; i < _arguments.size(); ++i)
         if (!_arguments[i]->equal(other->_arguments[i])) return false;
     return true;

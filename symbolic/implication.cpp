@@ -182,6 +182,8 @@ struct TermWalk {
 
 bool arities_consistent() { return table_of_arities.consistent; }
 
+void forget_arities() { table_of_arities = Arities(); }
+
 RuleFeatures compute_features(const StateRule* rule) {
     RuleFeatures f;
     TermWalk walk;

@@ -89,6 +89,9 @@ inline bool may_imply_quick(const RuleFeatures::Quick& g, const RuleFeatures::Qu
 // two arities: matching may then raise a model error, and only the reference
 // algorithm reaches it at the same place.
 bool arities_consistent();
+// Forgets every arity seen, as at the start of the process (for a second run
+// of a model in the same process).
+void forget_arities();
 
 // The quick test, then for a pure general rule the counts of its symbols.
 bool may_imply(const StateRule* general, const StateRule* specific);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/runtime.h"
+#include "symbolic/arity_clash.h"
 #include "symbolic/config.h"
 #include "symbolic/unifier.h"
 
@@ -42,7 +43,8 @@ bool State::try_unify_key(const State* other, Unifier& unifier) const {
     assert(state->type() == Type::STATE);
     if (other->predicate().id() != _predicate.id()) return false;
     if (other->_arguments.size() != _arguments.size())
-        throw common::UserError("unify_key", "state list size not match");
+        throw ArityClash("unify_key", "state list size not match", ArityClash::Kind::STATE, _predicate.name(),
+                         _arguments.size(), other->_arguments.size());
     auto j = other->_arguments.begin();
     for (auto i = _arguments.begin(); i != _arguments.end(); ++i, ++j) {
         assert(i->first == j->first);

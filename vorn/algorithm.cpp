@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "common/runtime.h"
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
 
@@ -26,6 +27,9 @@ struct Watch {
 
     void dropped(const StateRule* rule) const {
         if (observer) observer->dropped(rule);
+    }
+    void failed(Meeting meeting, const StateRule* first, const StateRule* second) const {
+        if (observer) observer->failed(meeting, first, second);
     }
 };
 
@@ -58,13 +62,14 @@ enum class Found { NO, YES, UNKNOWN };
 // which are the ones that imply a newcomer far more often, go first. UNKNOWN
 // when the tests must run in list order.
 template <class Rule, class Entry>
-Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule) {
+Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, const StateRule*& partner) {
     const sym::RuleFeatures::Quick& quick = rule->features().quick;
     auto& slots = index.slots();
     for (size_t k : index.impure())
         if (slots[k].held && sym::may_imply_quick(slots[k].quick, quick)) return Found::UNKNOWN;
     for (size_t k = slots.size(); k-- > 0;) {
         if (!slots[k].held || !sym::may_imply_quick(slots[k].quick, quick)) continue;
+        partner = rule_of(*slots[k].position);
         if (rule_of(*slots[k].position)->imply(rule)) return Found::YES;
     }
     return Found::NO;
@@ -76,11 +81,13 @@ Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule) {
 template <class Rule, class List, class Entry>
 bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entry, bool removes,
               const Watch& watch) {
+    // The held rule being compared with the newcomer, for a model error.
+    const StateRule* partner = nullptr;
     try {
         const sym::RuleFeatures::Quick& quick = rule->features().quick;
         // Skipping needs one arity per symbol: a model error must come up where it would.
         const bool skips = sym::arities_consistent();
-        Found found = skips && !removes ? implied_by_any(index, rule) : Found::UNKNOWN;
+        Found found = skips && !removes ? implied_by_any(index, rule, partner) : Found::UNKNOWN;
         auto& slots = index.slots();
         for (size_t k = 0; k < slots.size() && found == Found::UNKNOWN; ++k) {
             if (!slots[k].held) continue;
@@ -96,11 +103,13 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
                 continue;
             }
             Rule* held = rule_of(*slots[k].position);
+            partner = held;
             if (held->imply(rule)) {
                 found = Found::YES;
                 break;
             }
             if (removes && rule->imply(held)) {
+                partner = nullptr;
                 watch.dropped(held);
                 delete held;
                 list.erase(slots[k].position);
@@ -131,6 +140,10 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
             delete rule;
             return false;
         }
+    } catch (const common::UserError&) {
+        if (partner != nullptr) watch.failed(Meeting::IMPLICATION, partner, rule);
+        delete rule;
+        throw;
     } catch (...) {
         // The newcomer is owned here until it is appended.
         delete rule;
@@ -158,7 +171,13 @@ Rule* configuration_variant(const Rule* rule, size_t select, const Watch& watch)
 template <class Rule>
 void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, std::list<Rule*>& queue,
                   const Watch& watch) {
-    std::list<StateRule*> results = provider->compose(index, consumer);
+    std::list<StateRule*> results;
+    try {
+        results = provider->compose(index, consumer);
+    } catch (const common::UserError&) {
+        watch.failed(Meeting::COMPOSITION, provider, consumer);
+        throw;
+    }
     if (results.empty()) return;
     if (watch.observer) watch.observer->composed(provider, index, consumer, results);
     std::cout << std::endl;
@@ -338,7 +357,13 @@ void Algorithm::complete() {
             std::cout << "Transfer rule :" << std::endl;
             (*final_rule)->info(std::cout);
             std::cout << std::endl << separator_long << std::endl << std::endl;
-            std::list<StateConstRule*> results = transfer->transfer(*final_rule);
+            std::list<StateConstRule*> results;
+            try {
+                results = transfer->transfer(*final_rule);
+            } catch (const common::UserError&) {
+                if (_observer) _observer->failed(Meeting::TRANSFER, transfer, *final_rule);
+                throw;
+            }
             if (_observer) _observer->transferred(transfer, *final_rule, results);
             close_const_rule(results);
         }
@@ -347,7 +372,13 @@ void Algorithm::complete() {
 
 void Algorithm::analysis(std::vector<std::pair<sym::State*, bool>> queries) {
     for (const StateConstRule* final_rule : _final_rules) {
-        StateRule* target = final_rule->accessable(queries);
+        StateRule* target = nullptr;
+        try {
+            target = final_rule->accessable(queries);
+        } catch (const common::UserError&) {
+            if (_observer) _observer->failed(Meeting::ACCESS, final_rule, nullptr);
+            throw;
+        }
         if (target == nullptr) continue;
         std::cout << "Analysis Accessability : " << std::endl;
         final_rule->info(std::cout);

@@ -19,6 +19,9 @@ extern void (*closure_step_hook)();
 class Algorithm;
 struct Watch;
 
+// What the engine was doing with two rules when a model error came up.
+enum class Meeting { COMPOSITION, IMPLICATION, TRANSFER, ACCESS };
+
 // Watches a run from outside the engine: limits, progress and the record of
 // how each rule was made live in observers, so the engine knows nothing of
 // the command line. Every hook has a default that does nothing. An observer
@@ -42,6 +45,13 @@ public:
     // A rule is about to be deleted while the engine runs: rejected, implied
     // by a newcomer, or left in a queue when the saturation stopped.
     virtual void dropped(const sym::StateRule*) {}
+    // A model error came up, and leaves the engine right after, while the
+    // engine was composing `first` (the provider) into `second`, testing
+    // whether the held rule `first` and the newcomer `second` imply each
+    // other, carrying `second` back through the transfer rule `first`, or
+    // matching `first` against the access queries (`second` is null). Both
+    // rules are still alive.
+    virtual void failed(Meeting, const sym::StateRule* /*first*/, const sym::StateRule* /*second*/) {}
 };
 
 // The saturation engine: sorts rules into six sets, keeps each set free of

@@ -10,6 +10,8 @@ namespace vorn {
 TokenValue yylval;
 int line = 1;
 int col = 0;
+Span token_span;
+std::function<void(const Span&)> unidentified_listener;
 
 namespace {
 
@@ -31,6 +33,7 @@ void advance(int& counter, size_t by) {
 }
 
 int emit(int token, size_t length) {
+    token_span = Span{line, col + 1, pos, length};
     pos += length;
     advance(col, length);
     return token;
@@ -52,6 +55,7 @@ void unidentified(char c) {
     // A NUL shows as an empty text, as a C string would print it.
     std::string text = c == '\0' ? std::string() : std::string(1, c);
     std::cout << "Cannot identify " << text << " at line " << line << ", col " << col << std::endl;
+    if (unidentified_listener) unidentified_listener(Span{line, col, pos, 1});
     pos += 1;
 }
 
@@ -65,6 +69,8 @@ void scan_string(std::string text) {
 }
 
 size_t scan_offset() { return pos; }
+
+std::string_view scanned_input() { return input; }
 
 std::string scanned_text(size_t from, size_t to) {
     if (from >= input.size() || to <= from) return "";
@@ -161,6 +167,7 @@ int yylex() {
         }
         unidentified(c);
     }
+    token_span = Span{line, col + 1, input.size(), 0};
     return END;
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
+#include <string_view>
+
+#include "vorn/span.h"
 
 namespace vorn {
 
@@ -59,6 +63,14 @@ extern TokenValue yylval;
 extern int line;
 extern int col;
 
+// Where the last token that yylex returned stands in the input. For END: just
+// past the input, with length 0.
+extern Span token_span;
+
+// Called for each character that belongs to no token, after its message on
+// standard output, with the character's place. Unset by default.
+extern std::function<void(const Span&)> unidentified_listener;
+
 // Makes a copy of text the input and rewinds the position to line 1, column 0.
 // The whole text is scanned, NUL bytes included.
 void scan_string(std::string text);
@@ -67,6 +79,8 @@ void scan_string(std::string text);
 size_t scan_offset();
 // The input between two offsets.
 std::string scanned_text(size_t from, size_t to);
+// The whole input (valid until the next scan_string).
+std::string_view scanned_input();
 
 // The next token code, or END once the input is exhausted. Characters that
 // belong to no token are reported on standard output and skipped.

@@ -16,7 +16,20 @@ const char* const try_help = "Try 'vorn --help'.\n";
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-enum class Kind { REPORT_ONLY, MAX_RULES, TIME_LIMIT, PROGRESS, NO_PROGRESS, JSON, EXPLAIN, GRAPH, HELP, VERSION };
+enum class Kind {
+    REPORT_ONLY,
+    MAX_RULES,
+    TIME_LIMIT,
+    PROGRESS,
+    NO_PROGRESS,
+    JSON,
+    EXPLAIN,
+    GRAPH,
+    HELP,
+    VERSION,
+    CHECK,
+    COLOR
+};
 
 struct Definition {
     const char* long_name;
@@ -32,6 +45,7 @@ const std::vector<Definition>& definitions() {
         {"no-progress", 0, false, Kind::NO_PROGRESS},   {"json", 0, true, Kind::JSON},
         {"explain", 0, false, Kind::EXPLAIN},           {"graph", 0, true, Kind::GRAPH},
         {"help", 'h', false, Kind::HELP},               {"version", 0, false, Kind::VERSION},
+        {"check", 0, false, Kind::CHECK},               {"color", 0, false, Kind::COLOR},
     };
     return all;
 }
@@ -52,6 +66,18 @@ std::string apply(const Definition& option, const std::string& value, Options& o
         case Kind::JSON: options.json = value; break;
         case Kind::EXPLAIN: options.explain = true; break;
         case Kind::GRAPH: options.graph = value; break;
+        case Kind::CHECK: options.check = true; break;
+        case Kind::COLOR:
+            // --color alone means always, as in GNU tools.
+            if (value.empty() || value == "always")
+                options.color = ColorChoice::ALWAYS;
+            else if (value == "never")
+                options.color = ColorChoice::NEVER;
+            else if (value == "auto")
+                options.color = ColorChoice::AUTO;
+            else
+                return "vorn: --color: expected always, never or auto, got '" + value + "'\n";
+            break;
         case Kind::MAX_RULES:
             if (!parse_positive_count(value, options.max_rules))
                 return "vorn: --max-rules: expected a positive whole number, got '" + value + "'\n";
@@ -128,6 +154,11 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
             options_end = true;
             continue;
         }
+        if (WarningSettings::is_warning_option(argument)) {
+            std::string error = result.options.warnings.apply(argument);
+            if (!error.empty()) return failure(error + try_help);
+            continue;
+        }
         const Definition* option = nullptr;
         std::string value;
         bool inline_value = false;
@@ -147,7 +178,8 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
         }
         if (option == nullptr) return failure("vorn: unknown option '" + argument + "'\n" + try_help);
         std::string shown = std::string("--") + option->long_name;
-        if (inline_value && !option->takes_value)
+        // --color=WHEN takes its value only written after "=".
+        if (inline_value && !option->takes_value && option->kind != Kind::COLOR)
             return failure("vorn: option '" + shown + "' takes no value\n" + try_help);
         if (option->takes_value && !inline_value) {
             if (i + 1 >= argc) return failure("vorn: option '" + shown + "' needs a value\n" + try_help);
@@ -172,6 +204,11 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
 std::string version_text() { return std::string("vorn ") + VORN_VERSION + "\n"; }
 
 std::string help_text() {
+    std::string warnings;
+    for (const WarningInfo& info : warning_table()) {
+        std::string name = info.name;
+        warnings += "  " + name + std::string(name.size() < 23 ? 23 - name.size() : 1, ' ') + info.summary + "\n";
+    }
     return "Usage: vorn [OPTION]... MODEL\n"
            "Saturate the rules of the protocol model MODEL (a file, or - for standard\n"
            "input) and print the closure trace, the rule sets and the target rules:\n"
@@ -195,6 +232,16 @@ std::string help_text() {
            "                         protocol run it stands for\n"
            "      --graph FILE       write the same derivations to FILE as a Graphviz\n"
            "                         graph (render it with dot -Tsvg FILE)\n"
+           "      --check            read and build MODEL and print its diagnostics,\n"
+           "                         without the analysis (exit status 0 when there is\n"
+           "                         no error)\n"
+           "      --color[=WHEN]     colour the diagnostics: always (the same as --color\n"
+           "                         alone), never, or auto, the default: when standard\n"
+           "                         error is a terminal and NO_COLOR is not set\n"
+           "  -w                     print no warnings\n"
+           "  -Werror                make every warning an error: exit status 1 before\n"
+           "                         the analysis\n"
+           "  -WNAME, -Wno-NAME      turn the warning NAME on (the default) or off\n"
            "  -h, --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "      --                 end of the options: the next argument is MODEL\n"
@@ -205,9 +252,16 @@ std::string help_text() {
            "the report: the rule sets are then incomplete, so a missing target rule\n"
            "proves nothing, while every target rule found is still a witness.\n"
            "\n"
+           "Every error and warning about the model is also shown on standard error\n"
+           "as MODEL:LINE:COL: error: MESSAGE, with the line and a caret under the\n"
+           "place. Warnings (NAME in brackets after the message):\n" +
+           warnings +
+           "\n"
            "Exit status:\n"
-           "  0    the run finished and printed its report\n"
-           "  1    a model error, or the report or the JSON file could not be written\n"
+           "  0    the run finished and printed its report (with --check: the model\n"
+           "       has no error)\n"
+           "  1    a model error (also a warning under -Werror), or the report or the\n"
+           "       JSON file could not be written\n"
            "  2    a failure of the scanner's own machinery\n"
            "  3    a limit stopped the saturation\n"
            "  255  a usage error, an unreadable model file or a syntax error\n";

@@ -5,6 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "vorn/diagnostics.h"
+#include "vorn/warnings.h"
+
 namespace vorn {
 
 // What the command line asks for a run.
@@ -27,6 +30,12 @@ struct Options {
     bool explain = false;
     // Where the derivations go as a Graphviz graph, if anywhere.
     std::optional<std::string> graph;
+    // Read and build the model and print its diagnostics, without the analysis.
+    bool check = false;
+    // Colours in the diagnostics on standard error.
+    ColorChoice color = ColorChoice::AUTO;
+    // Which warnings are shown, and whether they count as errors.
+    WarningSettings warnings;
 };
 
 // The longest time limit accepted, in seconds.

@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include "common/runtime.h"
 #include "symbolic/configuration.h"
@@ -15,6 +18,7 @@
 #include "symbolic/nonce.h"
 #include "symbolic/variable.h"
 #include "vorn/lexer.h"
+#include "vorn/model_errors.h"
 
 // The parser is recursive descent over the model grammar, written so that it
 // reads tokens and runs its actions exactly where an LALR(1) parser of the
@@ -37,6 +41,7 @@ std::list<sym::StateTransRule*> raw_trans_rules;
 std::vector<RuleSource> raw_const_sources;
 std::vector<RuleSource> raw_trans_sources;
 std::vector<std::pair<sym::State*, bool>> raw_accessable_states;
+Outline model_outline;
 int yydebug = 0;
 
 SyntaxError::SyntaxError(std::string message, int line, int col)
@@ -55,28 +60,58 @@ using FactPtr = std::unique_ptr<sym::Fact>;
 using StatePtr = std::unique_ptr<sym::State>;
 using Terms = std::vector<TermPtr>;
 
+// What the grammar's functions hand up: the object built and its outline.
+template <class T, class O>
+struct Built {
+    T value;
+    O outline;
+};
+using TermBuilt = Built<TermPtr, TermOutline>;
+using FactBuilt = Built<FactPtr, FactOutline>;
+using StateBuilt = Built<StatePtr, FactOutline>;
+struct TermsBuilt {
+    Terms terms;
+    std::vector<TermOutline> outlines;
+};
+
 constexpr int NO_TOKEN = -2;
 
 void trace(const std::string& text) {
     if (yydebug) std::cerr << text << std::endl;
 }
 
-// --- Actions -----------------------------------------------------------------
-
-void declaration(const std::string& name, std::vector<bool> flags) {
-    if (decls.count(name)) throw common::UserError("yyparse", name + " already declared");
-    decls.emplace(name, std::move(flags));
+// Shows the located form of an error about to be raised.
+void located(const DiagnosticSink& report, const Diagnostic& diagnostic) {
+    if (report) report(diagnostic);
 }
 
-const std::vector<bool>& declared(const std::string& name, const char* kind) {
+// --- Actions -----------------------------------------------------------------
+
+void declaration(const std::string& name, std::vector<bool> flags, DeclOutline outline, const DiagnosticSink& report) {
+    if (decls.count(name)) {
+        located(report, redeclared(model_outline, outline.name));
+        throw common::UserError("yyparse", name + " already declared");
+    }
+    decls.emplace(name, std::move(flags));
+    model_outline.add_declaration(std::move(outline));
+}
+
+const std::vector<bool>& declared(const std::string& name, const char* kind, const FactOutline& where,
+                                  const DiagnosticSink& report) {
     auto found = decls.find(name);
-    if (found == decls.end()) throw common::UserError("yyparse", name + " " + kind + " not declared");
+    if (found == decls.end()) {
+        located(report, undeclared(model_outline, where));
+        throw common::UserError("yyparse", name + " " + kind + " not declared");
+    }
     return found->second;
 }
 
-void check_arity(const std::string& name, const char* kind, const Terms& args, const std::vector<bool>& flags) {
-    if (args.size() > flags.size())
+void check_arity(const std::string& name, const char* kind, const Terms& args, const std::vector<bool>& flags,
+                 const FactOutline& where, const DiagnosticSink& report) {
+    if (args.size() > flags.size()) {
+        located(report, too_many_arguments(model_outline, where));
         throw common::UserError("yyparse", name + " " + kind + " has more arguments than declared");
+    }
 }
 
 FactPtr know_fact(TermPtr term) {
@@ -85,19 +120,26 @@ FactPtr know_fact(TermPtr term) {
     return fact;
 }
 
-FactPtr event_fact(const std::string& name, Terms args) {
+FactPtr event_fact(const std::string& name, Terms args, const FactOutline& where, const DiagnosticSink& report) {
     std::unique_ptr<sym::Event> event(indexer.event(name));
-    const std::vector<bool>& flags = declared(name, "event");
-    check_arity(name, "event", args, flags);
+    const std::vector<bool>& flags = declared(name, "event", where, report);
+    check_arity(name, "event", args, flags, where, report);
     // append takes the term over even when it refuses it.
-    for (size_t i = 0; i < args.size(); ++i) event->append(flags[i], args[i].release());
+    for (size_t i = 0; i < args.size(); ++i) {
+        try {
+            event->append(flags[i], args[i].release());
+        } catch (const common::UserError&) {
+            located(report, not_a_nonce(model_outline, where, i));
+            throw;
+        }
+    }
     return event;
 }
 
-StatePtr state_fact(const std::string& name, Terms args) {
+StatePtr state_fact(const std::string& name, Terms args, const FactOutline& where, const DiagnosticSink& report) {
     StatePtr state(indexer.state(name));
-    const std::vector<bool>& flags = declared(name, "state");
-    check_arity(name, "state", args, flags);
+    const std::vector<bool>& flags = declared(name, "state", where, report);
+    check_arity(name, "state", args, flags, where, report);
     for (size_t i = 0; i < args.size(); ++i) {
         state->append(flags[i], args[i].get());
         args[i].release();
@@ -127,6 +169,17 @@ void add_body(sym::StateRule& rule, std::vector<FactPtr>& premises, std::vector<
 
 void validate(sym::StateRule& rule) {
     if (!rule.try_validate()) throw common::UserError("yyparse", "raw rule is not valid");
+}
+
+// Builds the rule; a model error is shown located at the rule before it leaves.
+template <class Build>
+void build_rule(const RuleOutline& outline, const DiagnosticSink& report, Build build) {
+    try {
+        build();
+    } catch (const common::UserError& error) {
+        located(report, rule_error(model_outline, outline, error));
+        throw;
+    }
 }
 
 void const_rule(std::vector<FactPtr> premises, std::vector<StatePtr> states, FactPtr conclusion,
@@ -166,34 +219,52 @@ void access(StatePtr state, bool reusable) {
 
 class Parser {
 public:
+    explicit Parser(const DiagnosticSink& report) : _report(report) {}
     void all();
 
 private:
     int peek();
+    // The place of the lookahead token (scanning it if none is pending).
+    Span here();
     void shift();
-    void expect(int token);
-    std::string take_name();
-    [[noreturn]] void fail(const char* message = "syntax error");
+    void expect(int token, const char* expected);
+    std::string take_name(const char* expected);
+    [[noreturn]] void fail(const char* expected);
+    [[noreturn]] void fail_nested();
+    [[noreturn]] void fail_misplaced(const char* message);
 
     void decl();
     void rule();
-    std::vector<FactPtr> facts();
-    FactPtr fact();
-    TermPtr term();
-    Terms terms();
-    std::vector<StatePtr> states();
-    StatePtr state();
-    std::pair<StatePtr, StatePtr> conversion();
+    std::vector<FactBuilt> facts();
+    FactBuilt fact(const char* expected);
+    TermBuilt term(const char* expected);
+    TermPtr local_term(TermOutline::Kind kind, const std::string& name, const Span& span);
+    TermsBuilt terms();
+    std::vector<StateBuilt> states();
+    StateBuilt state(const char* expected);
+    std::pair<StateBuilt, std::optional<StateBuilt>> conversion();
     void access_query();
 
+    const DiagnosticSink& _report;
     int _lookahead = NO_TOKEN;
+    Span _lookahead_span;
+    // The last token shifted.
+    Span _last;
     int _depth = 0;
+    // Where items of each part have been read, to word a misplaced item.
+    bool _seen_rule = false;
+    bool _seen_query = false;
+    bool _in_queries = false;
+    // The first use of each rule-local name in the current rule (in the access
+    // queries, of all of them), to point at it when a later use clashes.
+    std::unordered_map<std::string_view, std::pair<TermOutline::Kind, Span>> _locals;
 };
 
 // The lookahead token, scanning it if none is pending.
 int Parser::peek() {
     if (_lookahead == NO_TOKEN) {
         _lookahead = yylex();
+        _lookahead_span = token_span;
         if (yydebug) {
             std::ostringstream os;
             os << "Next token is " << token_name(_lookahead);
@@ -205,26 +276,46 @@ int Parser::peek() {
     return _lookahead;
 }
 
+Span Parser::here() {
+    peek();
+    return _lookahead_span;
+}
+
 void Parser::shift() {
     trace(std::string("Shifting ") + token_name(_lookahead));
+    _last = _lookahead_span;
     _lookahead = NO_TOKEN;
 }
 
-void Parser::expect(int token) {
-    if (peek() != token) fail();
+void Parser::expect(int token, const char* expected) {
+    if (peek() != token) fail(expected);
     shift();
 }
 
 // Shifts a NAME and returns its text, which the next scan would overwrite.
-std::string Parser::take_name() {
-    if (peek() != NAME) fail();
+std::string Parser::take_name(const char* expected) {
+    if (peek() != NAME) fail(expected);
     std::string name = yylval.name;
     shift();
     return name;
 }
 
-void Parser::fail(const char* message) {
+void Parser::fail(const char* expected) {
+    trace("Error: syntax error");
+    located(_report, syntax_error(model_outline, _lookahead, _lookahead_span, expected, _last));
+    throw SyntaxError("syntax error", line, col);
+}
+
+void Parser::fail_misplaced(const char* message) {
+    trace("Error: syntax error");
+    located(_report, misplaced_item(_lookahead_span, message));
+    throw SyntaxError("syntax error", line, col);
+}
+
+void Parser::fail_nested() {
+    const char* message = "term nested too deeply";
     trace(std::string("Error: ") + message);
+    located(_report, nested_too_deeply(_lookahead_span, max_term_depth));
     throw SyntaxError(message, line, col);
 }
 
@@ -232,204 +323,322 @@ void Parser::fail(const char* message) {
 void Parser::all() {
     trace("Starting parse");
     while (peek() == DECL) decl();
-    while (peek() == RCONST || peek() == RTRANS) rule();
-    while (peek() == ACCESS) access_query();
-    if (peek() != END) fail();
+    while (peek() == RCONST || peek() == RTRANS) {
+        rule();
+        _seen_rule = true;
+    }
+    // The access queries share one name table.
+    _locals.clear();
+    _in_queries = true;
+    while (peek() == ACCESS) {
+        access_query();
+        _seen_query = true;
+    }
+    if (peek() != END) {
+        if (peek() == DECL && (_seen_rule || _seen_query))
+            fail_misplaced("a declaration after the rules: every declaration comes before the first rule");
+        if ((peek() == RCONST || peek() == RTRANS) && _seen_query)
+            fail_misplaced("a rule after the access queries: the access queries come last");
+        fail("'$', '!', '?' or '%' to start an item");
+    }
     trace("Accepted");
 }
 
 // decl: "$" NAME "(" ids ")" ";"   where an id is NAME or "*" NAME
 void Parser::decl() {
+    DeclOutline outline;
+    Span start = here();
     shift();
-    std::string name = take_name();
-    expect(LSB);
+    std::string name = take_name("the declared name");
+    outline.name = _last;
+    expect(LSB, "'(' after the declared name");
     std::vector<bool> flags;
     if (peek() == STAR || peek() == NAME) {
         for (;;) {
             bool key = peek() == STAR;
+            Span position = here();
             if (key) shift();
-            take_name();
+            take_name("a position name");
+            outline.positions.push_back(joined(position, _last));
             flags.push_back(key);
             if (peek() != COMMA) break;
             shift();
-            if (peek() != STAR && peek() != NAME) fail();
+            if (peek() != STAR && peek() != NAME) fail("a position name after ','");
         }
     }
-    expect(RSB);
-    expect(SEMICOLON);
+    expect(RSB, "')' or ','");
+    expect(SEMICOLON, "';' after the declaration");
+    outline.whole = joined(start, _last);
+    outline.starred = flags;
     trace("Reducing decl " + name);
-    declaration(name, std::move(flags));
+    declaration(name, std::move(flags), std::move(outline), _report);
 }
 
 // rule: "!" facts "-[" states "]->" fact ";"
 //     | "?" facts "-[" states "]->" conversion { "," conversion } ";"
 void Parser::rule() {
     bool consistent = peek() == RCONST;
+    RuleOutline outline;
+    outline.transfer = !consistent;
+    outline.marker = here();
     // The "!" or "?" has just been scanned: it is one character before the offset.
     RuleSource source;
     source.line = line;
     size_t start = scan_offset() - 1;
     shift();
-    std::vector<FactPtr> premises = facts();
-    expect(TAIL);
-    std::vector<StatePtr> held = states();
-    expect(ARROW);
+    _locals.clear();
+    std::vector<FactPtr> premises;
+    for (FactBuilt& premise : facts()) {
+        premises.push_back(std::move(premise.value));
+        outline.premises.push_back(std::move(premise.outline));
+    }
+    expect(TAIL, "'-[' before the states");
+    std::vector<StatePtr> held;
+    for (StateBuilt& state : states()) {
+        held.push_back(std::move(state.value));
+        outline.states.push_back(std::move(state.outline));
+    }
+    expect(ARROW, "']->' after the states");
     if (consistent) {
-        FactPtr conclusion = fact();
-        expect(SEMICOLON);
+        FactBuilt conclusion = fact("the conclusion: k(...) or an event");
+        outline.conclusion = std::move(conclusion.outline);
+        expect(SEMICOLON, "';' after the conclusion");
+        outline.whole = joined(outline.marker, _last);
         trace("Reducing consistent rule");
         source.text = scanned_text(start, scan_offset());
-        const_rule(std::move(premises), std::move(held), std::move(conclusion), std::move(source));
+        build_rule(outline, _report, [&] {
+            const_rule(std::move(premises), std::move(held), std::move(conclusion.value), std::move(source));
+        });
+        model_outline.rules.push_back(std::move(outline));
         return;
     }
     std::vector<std::pair<StatePtr, StatePtr>> conversions;
     for (;;) {
-        conversions.push_back(conversion());
+        Span begin = here();
+        auto [to, from] = conversion();
+        ConversionOutline converted;
+        if (from) converted.from = std::move(from->outline);
+        converted.to = std::move(to.outline);
+        converted.whole = joined(begin, _last);
+        outline.conversions.push_back(std::move(converted));
+        conversions.emplace_back(from ? std::move(from->value) : nullptr, std::move(to.value));
         if (peek() != COMMA) break;
         shift();
     }
-    expect(SEMICOLON);
+    expect(SEMICOLON, "';' or ',' after the conversion");
+    outline.whole = joined(outline.marker, _last);
     trace("Reducing transfer rule");
     source.text = scanned_text(start, scan_offset());
-    trans_rule(std::move(premises), std::move(held), std::move(conversions), std::move(source));
+    build_rule(outline, _report, [&] {
+        trans_rule(std::move(premises), std::move(held), std::move(conversions), std::move(source));
+    });
+    model_outline.rules.push_back(std::move(outline));
 }
 
 // facts: [ fact { "," fact } ]
-std::vector<FactPtr> Parser::facts() {
-    std::vector<FactPtr> list;
+std::vector<FactBuilt> Parser::facts() {
+    std::vector<FactBuilt> list;
     if (peek() != KNOW && peek() != NAME) return list;
     for (;;) {
-        list.push_back(fact());
+        list.push_back(fact("a premise: k(...) or an event"));
         if (peek() != COMMA) return list;
         shift();
     }
 }
 
 // fact: "k" "(" term ")" | NAME "(" terms ")"
-FactPtr Parser::fact() {
+FactBuilt Parser::fact(const char* expected) {
+    FactOutline outline;
+    Span start = here();
     if (peek() == KNOW) {
+        outline.kind = FactOutline::Kind::KNOW;
+        outline.name = start;
         shift();
-        expect(LSB);
-        TermPtr known = term();
-        expect(RSB);
+        expect(LSB, "'(' after 'k'");
+        TermBuilt known = term("the known term");
+        expect(RSB, "')': k(...) holds one term");
+        outline.whole = joined(start, _last);
+        outline.args.push_back(std::move(known.outline));
         trace("Reducing know fact");
-        return know_fact(std::move(known));
+        return {know_fact(std::move(known.value)), std::move(outline)};
     }
-    std::string name = take_name();
-    expect(LSB);
-    Terms args = terms();
-    expect(RSB);
+    std::string name = take_name(expected);
+    outline.kind = FactOutline::Kind::EVENT;
+    outline.name = _last;
+    expect(LSB, "'(' after the event name");
+    TermsBuilt args = terms();
+    expect(RSB, "')' or ','");
+    outline.whole = joined(start, _last);
+    outline.args = std::move(args.outlines);
     trace("Reducing event fact " + name);
-    return event_fact(name, std::move(args));
+    FactPtr event = event_fact(name, std::move(args.terms), outline, _report);
+    return {std::move(event), std::move(outline)};
+}
+
+// A variable, nonce or configuration: one symbol per name in a rule.
+TermPtr Parser::local_term(TermOutline::Kind kind, const std::string& name, const Span& span) {
+    TermPtr term;
+    try {
+        switch (kind) {
+            case TermOutline::Kind::NONCE: term.reset(indexer.nonce(name)); break;
+            case TermOutline::Kind::CONFIGURATION: term.reset(indexer.configuration(name)); break;
+            default: term.reset(indexer.variable(name)); break;
+        }
+    } catch (const common::UserError&) {
+        auto earlier = _locals.find(model_outline.text(span));
+        if (earlier != _locals.end())
+            located(_report, kind_clash(model_outline, span, kind, earlier->second.second, earlier->second.first,
+                                        _in_queries));
+        throw;
+    }
+    _locals.emplace(model_outline.text(span), std::make_pair(kind, span));
+    return term;
 }
 
 // term: NAME "(" terms ")" | "[" NAME "]" | NAME "[" "]" | "|" NAME "|" | NAME
-TermPtr Parser::term() {
+TermBuilt Parser::term(const char* expected) {
+    TermOutline outline;
+    Span start = here();
     if (peek() == LMB) {
         shift();
-        std::string name = take_name();
-        expect(RMB);
+        std::string name = take_name("a nonce name after '['");
+        outline.kind = TermOutline::Kind::NONCE;
+        outline.name = _last;
+        expect(RMB, "']' after the nonce name");
+        outline.whole = joined(start, _last);
         trace("Reducing nonce " + name);
-        return TermPtr(indexer.nonce(name));
+        TermPtr nonce = local_term(outline.kind, name, outline.name);
+        return {std::move(nonce), std::move(outline)};
     }
     if (peek() == BAR) {
         shift();
-        std::string name = take_name();
-        expect(BAR);
+        std::string name = take_name("a configuration name after '|'");
+        outline.kind = TermOutline::Kind::CONFIGURATION;
+        outline.name = _last;
+        expect(BAR, "'|' after the configuration name");
+        outline.whole = joined(start, _last);
         trace("Reducing configuration " + name);
-        return TermPtr(indexer.configuration(name));
+        TermPtr configuration = local_term(outline.kind, name, outline.name);
+        return {std::move(configuration), std::move(outline)};
     }
-    std::string name = take_name();
+    std::string name = take_name(expected);
+    outline.name = _last;
     if (peek() == LSB) {
-        if (_depth >= max_term_depth) fail("term nested too deeply");
+        if (_depth >= max_term_depth) fail_nested();
         shift();
         ++_depth;
-        Terms args = terms();
-        expect(RSB);
+        TermsBuilt args = terms();
+        expect(RSB, "')' or ','");
         --_depth;
+        outline.kind = TermOutline::Kind::FUNCTION;
+        outline.whole = joined(start, _last);
+        outline.args = std::move(args.outlines);
         trace("Reducing function " + name);
-        return function_term(name, std::move(args));
+        return {function_term(name, std::move(args.terms)), std::move(outline)};
     }
     if (peek() == LMB) {
         shift();
-        expect(RMB);
+        expect(RMB, "']' after '[': a constant is written name[]");
+        outline.kind = TermOutline::Kind::CONSTANT;
+        outline.whole = joined(start, _last);
         trace("Reducing constant " + name);
-        return TermPtr(indexer.constant(name));
+        return {TermPtr(indexer.constant(name)), std::move(outline)};
     }
+    outline.kind = TermOutline::Kind::VARIABLE;
+    outline.whole = outline.name;
     trace("Reducing variable " + name);
-    return TermPtr(indexer.variable(name));
+    TermPtr variable = local_term(outline.kind, name, outline.name);
+    return {std::move(variable), std::move(outline)};
 }
 
 // terms: [ term { "," term } ]
-Terms Parser::terms() {
-    Terms list;
+TermsBuilt Parser::terms() {
+    TermsBuilt list;
     if (peek() != NAME && peek() != LMB && peek() != BAR) return list;
     for (;;) {
-        list.push_back(term());
+        TermBuilt built = term("a term after ','");
+        list.terms.push_back(std::move(built.value));
+        list.outlines.push_back(std::move(built.outline));
         if (peek() != COMMA) return list;
         shift();
     }
 }
 
 // states: [ state { "," state } ]
-std::vector<StatePtr> Parser::states() {
-    std::vector<StatePtr> list;
+std::vector<StateBuilt> Parser::states() {
+    std::vector<StateBuilt> list;
     if (peek() != NAME) return list;
     for (;;) {
-        list.push_back(state());
+        list.push_back(state("a state after ','"));
         if (peek() != COMMA) return list;
         shift();
     }
 }
 
 // state: NAME "(" terms ")"
-StatePtr Parser::state() {
-    std::string name = take_name();
-    expect(LSB);
-    Terms args = terms();
-    expect(RSB);
+StateBuilt Parser::state(const char* expected) {
+    FactOutline outline;
+    outline.kind = FactOutline::Kind::STATE;
+    Span start = here();
+    std::string name = take_name(expected);
+    outline.name = _last;
+    expect(LSB, "'(' after the state name");
+    TermsBuilt args = terms();
+    expect(RSB, "')' or ','");
+    outline.whole = joined(start, _last);
+    outline.args = std::move(args.outlines);
     trace("Reducing state " + name);
-    return state_fact(name, std::move(args));
+    StatePtr built = state_fact(name, std::move(args.terms), outline, _report);
+    return {std::move(built), std::move(outline)};
 }
 
 // conversion: "<" state "," state ">" | "<" "," state ">"
-std::pair<StatePtr, StatePtr> Parser::conversion() {
-    expect(LAB);
-    StatePtr from;
+// Answers the target state and the source state, if any.
+std::pair<StateBuilt, std::optional<StateBuilt>> Parser::conversion() {
+    expect(LAB, "a conversion: '<' source state ',' target state '>'");
+    std::optional<StateBuilt> from;
     if (peek() == COMMA) {
         shift();
     } else {
-        from = state();
-        expect(COMMA);
+        from = state("the source state, or ',' for a new process");
+        expect(COMMA, "',' between the source and the target state");
     }
-    StatePtr to = state();
-    expect(RAB);
-    return {std::move(from), std::move(to)};
+    StateBuilt to = state("the target state");
+    expect(RAB, "'>' after the target state");
+    return {std::move(to), std::move(from)};
 }
 
 // access: "%" state "*" ( "true" | "false" ) ";"
 void Parser::access_query() {
+    QueryOutline outline;
+    Span start = here();
     shift();
-    StatePtr queried = state();
-    expect(STAR);
+    StateBuilt queried = state("the queried state");
+    expect(STAR, "'*' after the queried state");
     bool reusable = peek() == TRUE;
-    if (!reusable && peek() != FALSE) fail();
+    if (!reusable && peek() != FALSE) fail("'true' or 'false' after '*'");
     shift();
-    expect(SEMICOLON);
+    expect(SEMICOLON, "';' after the access query");
+    outline.state = std::move(queried.outline);
+    outline.reusable = reusable;
+    outline.whole = joined(start, _last);
     trace("Reducing access query");
-    access(std::move(queried), reusable);
+    access(std::move(queried.value), reusable);
+    model_outline.queries.push_back(std::move(outline));
 }
 
 }  // namespace
 
-void parse_model() {
-    Parser parser;
+void parse_model(const DiagnosticSink& report) {
+    model_outline.clear();
+    model_outline.source = scanned_input();
+    Parser parser(report);
     parser.all();
 }
 
-int yyparse() {
+int yyparse(const DiagnosticSink& report) {
     try {
-        parse_model();
+        parse_model(report);
     } catch (const SyntaxError& error) {
         release_model();
         std::cout << error.string() << std::endl;
@@ -449,6 +658,7 @@ void release_model() {
     raw_accessable_states.clear();
     decls.clear();
     indexer.clear();
+    model_outline.clear();
 }
 
 }  // namespace vorn

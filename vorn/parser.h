@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <list>
 #include <map>
 #include <string>
@@ -9,6 +10,8 @@
 #include "symbolic/indexer.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
+#include "vorn/diagnostics.h"
+#include "vorn/outline.h"
 
 namespace vorn {
 
@@ -32,6 +35,10 @@ extern std::vector<RuleSource> raw_trans_sources;
 // processes may match it.
 extern std::vector<std::pair<sym::State*, bool>> raw_accessable_states;
 
+// The model as written, with the place of every piece, in file order; its
+// spans point into the scanner's input.
+extern Outline model_outline;
+
 // Parse trace on standard error when non-zero.
 extern int yydebug;
 
@@ -54,14 +61,18 @@ private:
     int _col;
 };
 
+// Receives the located form of an error just before it is raised.
+using DiagnosticSink = std::function<void(const Diagnostic&)>;
+
 // Parses the scanner's input into the globals above. Model errors raise the
 // exceptions of common/ and syntax errors raise SyntaxError; whatever was
-// partly built when that happens is freed.
-void parse_model();
+// partly built when that happens is freed. Each error is first shown to
+// `report`, if set, in its located form.
+void parse_model(const DiagnosticSink& report = {});
 
 // Runs parse_model; on a syntax error prints its line, frees the globals and
 // ends the process with status -1. Returns 0 when the input is accepted.
-int yyparse();
+int yyparse(const DiagnosticSink& report = {});
 
 // Deletes every rule and query state the globals still hold and empties them.
 void release_model();

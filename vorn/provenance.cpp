@@ -158,4 +158,8 @@ void Observers::dropped(const sym::StateRule* rule) {
     for (Observer* observer : _observers) observer->dropped(rule);
 }
 
+void Observers::failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) {
+    for (Observer* observer : _observers) observer->failed(meeting, first, second);
+}
+
 }  // namespace vorn

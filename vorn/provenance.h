@@ -105,6 +105,7 @@ public:
                      const std::list<sym::StateConstRule*>& results) override;
     void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;
     void dropped(const sym::StateRule* rule) override;
+    void failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) override;
 
 private:
     std::vector<Observer*> _observers;

@@ -12,10 +12,12 @@
 #include <string>
 #include <system_error>
 
+#include "common/runtime.h"
 #include "vorn/algorithm.h"
 #include "vorn/explain.h"
 #include "vorn/helper.h"
 #include "vorn/json_report.h"
+#include "vorn/model_diagnostics.h"
 #include "vorn/parser.h"
 #include "vorn/provenance.h"
 #include "vorn/report_sink.h"
@@ -113,15 +115,18 @@ struct ResultFiles {
 };
 
 // Parses the scanned model, saturates it, prints the report (and the
-// derivations) and writes the result files.
-int saturate(const Options& options, ResultFiles& files) {
-    Helper helper;
-    helper.parse();
+// derivations) and writes the result files. With --check, stops before the
+// analysis.
+int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagnostics) {
+    diagnostics.parse();
     if (raw_const_rules.empty()) {
         std::cout << "Error : no state constent rule" << std::endl << std::endl;
+        diagnostics.no_consistent_rule();
         return -1;
     }
     if (raw_trans_rules.empty()) std::cout << "Warning : no state transfer rule" << std::endl << std::endl;
+    if (diagnostics.warn(!raw_trans_rules.empty())) return 1;
+    if (options.check) return 0;
 
     Progress progress(progress_shown(options.progress));
     timeval start;
@@ -143,9 +148,11 @@ int saturate(const Options& options, ResultFiles& files) {
     if (options.explain || files.graph) {
         provenance = std::make_unique<Provenance>();
         record_parsed_model(*provenance);
-        both = std::make_unique<Observers>(std::vector<Observer*>{&monitor, provenance.get()});
+        both = std::make_unique<Observers>(
+            std::vector<Observer*>{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)});
         observer = both.get();
     }
+    diagnostics.analysis_starts();
     Algorithm algorithm(observer);
     {
         TraceSilencer silencer(options.report_only);
@@ -199,14 +206,14 @@ int verify(const Options& options) {
     }
     ResultFiles files;
     std::string error;
-    if (options.json) {
+    if (options.json && !options.check) {
         files.json = ResultFile::open("--json", *options.json, options.model, error);
         if (!files.json) {
             std::cerr << error << std::flush;
             return -1;
         }
     }
-    if (options.graph) {
+    if (options.graph && !options.check) {
         files.graph = ResultFile::open("--graph", *options.graph, options.model, error);
         // Two writers on one file would garble both.
         if (files.graph && files.json && files.graph->same_file_as(*files.json)) {
@@ -219,9 +226,18 @@ int verify(const Options& options) {
         }
     }
     std::string text = read_lines(*in);
+    ModelDiagnostics diagnostics(options, text, std::cerr);
     Helper helper;
     helper.scan(text);
-    return saturate(options, files);
+    // A check prints its diagnostics only.
+    TraceSilencer quiet(options.check);
+    try {
+        return saturate(options, files, diagnostics);
+    } catch (const common::UserError& error) {
+        diagnostics.failed(error);
+        if (options.check) return 1;
+        throw;
+    }
 }
 
 }  // namespace vorn

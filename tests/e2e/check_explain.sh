@@ -9,7 +9,8 @@
 #   - with -q --explain: the same derivations.
 # Cases with a NAME.args file run with the options in front of their
 # arguments, unless they redirect a stream, use a scratch directory, ask for
-# a report-only run, already ask for the derivations or name no model.
+# a report-only run, already ask for the derivations, only check the model or
+# name no model.
 # Usage: check_explain.sh VORN
 set -u
 vorn=$1
@@ -29,7 +30,7 @@ while IFS= read -r model; do
   args=("$(basename "$model")")
   if [ -f "$base.args" ]; then
     grep -q -e '^[<>]' -e '^-q$' -e '^--report-only$' -e '{tmp}' "$base.args" && continue
-    grep -q -e '^--explain$' -e '^--graph' "$base.args" && continue
+    grep -q -e '^--explain$' -e '^--graph' -e '^--check$' "$base.args" && continue
     grep -q '{model}' "$base.args" || continue
     args=()
     while IFS= read -r line || [ -n "$line" ]; do args+=("${line//\{model\}/$(basename "$model")}"); done < "$base.args"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs vorn on one model and compares standard output and exit status with the
 # expected files beside it. Only the line that starts with "Verification Time: "
-# is masked, since it holds a measured time.
+# is masked, since it holds a measured time. vorn runs in the case's directory
+# with the model's file name, which is how its diagnostics name the model.
 #
 # Optional files beside NAME.vorn:
 #   NAME.args  the whole command line, one argument a line, instead of just
@@ -14,7 +15,7 @@
 #   NAME.err   the expected standard error, compared byte for byte.
 set -u
 vorn=$1
-model=$2
+model=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
 base=${model%.vorn}
 expected_out=$base.out
 expected_status=$(tr -d '[:space:]' < "$base.status")
@@ -22,12 +23,12 @@ expected_status=$(tr -d '[:space:]' < "$base.status")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
-args=("$model")
+cd "$(dirname "$model")" || exit 1
+args=("$(basename "$model")")
 stdin=/dev/null
 stdout=$tmp/actual
 if [ -f "$base.args" ]; then
   args=()
-  cd "$(dirname "$model")" || exit 1
   mkdir "$tmp/dir"
   while IFS= read -r line || [ -n "$line" ]; do
     line=${line//\{model\}/$(basename "$model")}

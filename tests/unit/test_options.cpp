@@ -158,3 +158,55 @@ TEST(OptionValues, PositiveSeconds) {
         EXPECT_EQ(value.count(), 7) << bad;
     }
 }
+
+TEST(CommandLine, CheckAndColour) {
+    CommandLine line = parse({"--check", "m.vorn"});
+    ASSERT_EQ(line.action, Action::RUN);
+    EXPECT_TRUE(line.options.check);
+    EXPECT_EQ(line.options.color, vorn::ColorChoice::AUTO);
+    EXPECT_EQ(parse({"--color", "m.vorn"}).options.color, vorn::ColorChoice::ALWAYS);
+    EXPECT_EQ(parse({"--color=always", "m.vorn"}).options.color, vorn::ColorChoice::ALWAYS);
+    EXPECT_EQ(parse({"--color=never", "m.vorn"}).options.color, vorn::ColorChoice::NEVER);
+    EXPECT_EQ(parse({"--color=never", "--color=auto", "m.vorn"}).options.color, vorn::ColorChoice::AUTO);
+    // The value goes after "=" only: a separate word is the model.
+    line = parse({"--color", "never"});
+    ASSERT_EQ(line.action, Action::RUN);
+    EXPECT_EQ(line.options.model, "never");
+    line = parse({"--color=", "m.vorn"});
+    EXPECT_EQ(line.options.color, vorn::ColorChoice::ALWAYS);
+    line = parse({"--color=sometimes", "m.vorn"});
+    ASSERT_EQ(line.action, Action::ERROR);
+    EXPECT_EQ(line.error, "vorn: --color: expected always, never or auto, got 'sometimes'\n");
+    EXPECT_EQ(parse({"--check=yes", "m.vorn"}).error, "vorn: option '--check' takes no value\nTry 'vorn --help'.\n");
+}
+
+TEST(CommandLine, WarningSwitches) {
+    using vorn::WarningId;
+    Options defaults = parse({"m.vorn"}).options;
+    EXPECT_TRUE(defaults.warnings.enabled(WarningId::UNPRODUCED));
+    EXPECT_TRUE(defaults.warnings.enabled(WarningId::PARTIAL_STEP));
+    EXPECT_FALSE(defaults.warnings.enabled(WarningId::MISSING_TRANSFER_RULE));
+    EXPECT_FALSE(defaults.warnings.as_errors());
+
+    Options options = parse({"-Wno-unproduced", "-Wmissing-transfer-rule", "-Werror", "m.vorn"}).options;
+    EXPECT_FALSE(options.warnings.enabled(WarningId::UNPRODUCED));
+    EXPECT_TRUE(options.warnings.enabled(WarningId::MISSING_TRANSFER_RULE));
+    EXPECT_TRUE(options.warnings.enabled(WarningId::MISSPELLING));
+    EXPECT_TRUE(options.warnings.as_errors());
+    // The last word on one warning counts.
+    EXPECT_TRUE(parse({"-Wno-misspelling", "-Wmisspelling", "m.vorn"}).options.warnings.enabled(WarningId::MISSPELLING));
+    EXPECT_FALSE(parse({"-Wmisspelling", "-Wno-misspelling", "m.vorn"}).options.warnings.enabled(WarningId::MISSPELLING));
+    // -w silences every warning, whatever else asks for one.
+    options = parse({"-w", "-Wmissing-transfer-rule", "m.vorn"}).options;
+    for (const vorn::WarningInfo& info : vorn::warning_table()) EXPECT_FALSE(options.warnings.enabled(info.id)) << info.name;
+
+    for (const char* wrong : {"-Wno-such", "-Wsuch", "-W", "-Wno-", "-Werror=unproduced"}) {
+        CommandLine line = parse({wrong, "m.vorn"});
+        ASSERT_EQ(line.action, Action::ERROR) << wrong;
+        EXPECT_EQ(line.error, std::string("vorn: unknown warning option '") + wrong + "'\nTry 'vorn --help'.\n");
+    }
+    // After "--" a -W word is the model.
+    CommandLine line = parse({"--", "-Wx"});
+    ASSERT_EQ(line.action, Action::RUN);
+    EXPECT_EQ(line.options.model, "-Wx");
+}

@@ -145,6 +145,14 @@ TEST_F(RuleModel, PremisesEqualUnderTheSubstitutionAreMerged) {
     ASSERT_EQ(rule->events().size(), 1u);
 }
 
+TEST_F(RuleModel, EqualEventsThatDrawNoFreshNonceAreNotMerged) {
+    // Knowledge premises merge when equal; events only through a fresh nonce.
+    parse("$ E(x);\n$ G(*n, m);\n! E(a[]), E(a[]), G([p], a[]), G([q], a[]), k(c[]), k(c[]) -[ ]-> k(b[]);\n");
+    StateRule* rule = const_rule();
+    EXPECT_EQ(rule->knows().size(), 1u);
+    EXPECT_EQ(rule->events().size(), 4u);
+}
+
 TEST_F(RuleModel, ContradictoryRulesAreRejected) {
     // Two processes with one key.
     EXPECT_THROW(parse("$ S(*p);\n! -[ S(a[]), S(a[]) ]-> k(b[]);\n"), common::UserError);

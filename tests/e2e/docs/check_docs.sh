@@ -10,6 +10,8 @@
 #     appear in NAME.out one after the other, and a line "..." stands for any
 #     number of lines left out. Lines starting with "Verification Time: "
 #     match each other whatever the time.
+#   - a block opened with ```stderr must be an excerpt of NAME.err (standard
+#     error) in the same way.
 # Every ```vorn block must follow a Case line, every case of this directory
 # must be named by some Case line, and the expected output and status files
 # of a named case must exist.
@@ -69,7 +71,7 @@ for my $doc (@docs) {
             $i++;
             while ($i < @lines && $lines[$i] !~ /^```\s*$/) { push @block, $lines[$i]; $i++ }
             $i++;
-            next unless $kind eq "vorn" || $kind eq "text";
+            next unless $kind eq "vorn" || $kind eq "text" || $kind eq "stderr";
             if (!defined $case) {
                 report("$doc:$start", "a $kind block without a Case line before it") if $kind eq "vorn";
                 next;
@@ -80,10 +82,11 @@ for my $doc (@docs) {
                 report("$doc:$start", "block differs from tests/e2e/docs/$case.vorn")
                     unless join("\n", @block) . "\n" eq $model;
             } else {
-                my $out = slurp("$here/$case.out");
-                next unless defined $out;
+                my $ext = $kind eq "text" ? "out" : "err";
+                my $out = slurp("$here/$case.$ext");
+                defined $out or do { report("$doc:$start", "missing tests/e2e/docs/$case.$ext"); next };
                 my @o = split /\n/, $out, -1; pop @o if @o && $o[-1] eq "";
-                report("$doc:$start", "block is not an excerpt of tests/e2e/docs/$case.out")
+                report("$doc:$start", "block is not an excerpt of tests/e2e/docs/$case.$ext")
                     unless excerpt_ok(\@block, \@o);
             }
             next;

@@ -1,0 +1,2 @@
+" vorn protocol models
+autocmd BufRead,BufNewFile *.vorn setfiletype vorn
