@@ -16,7 +16,7 @@ const char* const try_help = "Try 'vorn --help'.\n";
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-enum class Kind { REPORT_ONLY, MAX_RULES, TIME_LIMIT, PROGRESS, NO_PROGRESS, JSON, EXPLAIN, GRAPH, HELP, VERSION };
+enum class Kind { REPORT_ONLY, MAX_RULES, TIME_LIMIT, PROGRESS, NO_PROGRESS, JSON, EXPLAIN, GRAPH, GROWTH, HELP, VERSION };
 
 struct Definition {
     const char* long_name;
@@ -31,6 +31,7 @@ const std::vector<Definition>& definitions() {
         {"time-limit", 0, true, Kind::TIME_LIMIT},      {"progress", 0, false, Kind::PROGRESS},
         {"no-progress", 0, false, Kind::NO_PROGRESS},   {"json", 0, true, Kind::JSON},
         {"explain", 0, false, Kind::EXPLAIN},           {"graph", 0, true, Kind::GRAPH},
+        {"growth", 0, false, Kind::GROWTH},
         {"help", 'h', false, Kind::HELP},               {"version", 0, false, Kind::VERSION},
     };
     return all;
@@ -52,6 +53,7 @@ std::string apply(const Definition& option, const std::string& value, Options& o
         case Kind::JSON: options.json = value; break;
         case Kind::EXPLAIN: options.explain = true; break;
         case Kind::GRAPH: options.graph = value; break;
+        case Kind::GROWTH: options.growth = true; break;
         case Kind::MAX_RULES:
             if (!parse_positive_count(value, options.max_rules))
                 return "vorn: --max-rules: expected a positive whole number, got '" + value + "'\n";
@@ -195,6 +197,11 @@ std::string help_text() {
            "                         protocol run it stands for\n"
            "      --graph FILE       write the same derivations to FILE as a Graphviz\n"
            "                         graph (render it with dot -Tsvg FILE)\n"
+           "      --growth           when a limit stops the saturation, print after the\n"
+           "                         report what grows: the held rules per set, the model\n"
+           "                         rules they descend from, the deepest terms held and\n"
+           "                         the model rules that nest them, the states whose\n"
+           "                         keys keep changing\n"
            "  -h, --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "      --                 end of the options: the next argument is MODEL\n"

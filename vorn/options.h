@@ -27,6 +27,8 @@ struct Options {
     bool explain = false;
     // Where the derivations go as a Graphviz graph, if anywhere.
     std::optional<std::string> graph;
+    // After the report of a stopped saturation, what grows.
+    bool growth = false;
 };
 
 // The longest time limit accepted, in seconds.
