@@ -377,6 +377,12 @@ bool Growth::admit(const Algorithm&, const sym::StateRule* rule) {
 
 void Growth::dropped(const sym::StateRule* rule) { _held.erase(rule); }
 
+std::vector<size_t> Growth::held_by_set() const {
+    std::vector<size_t> sizes(5, 0);
+    for (const auto& entry : _held) ++sizes[static_cast<size_t>(entry.second.set)];
+    return sizes;
+}
+
 void Growth::note_keys(const sym::StateRule* rule, size_t order) {
     for (const sym::State* state : states_of(rule)) {
         std::string shape = state->predicate().name() + "(";
@@ -445,9 +451,7 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
         const Sample& sample = _samples[i];
         row(std::to_string(sample.tried), sample.held, std::to_string(sample.queued), sample.widest, sample.deepest);
     }
-    std::vector<size_t> final_sizes = engine.set_sizes();
-    final_sizes.resize(5);
-    row(std::to_string(engine.rules_tried()), final_sizes, "stop", _widest, _deepest);
+    row(std::to_string(engine.rules_tried()), held_by_set(), "stop", _widest, _deepest);
 
     // The held rules in the order they were held.
     std::vector<std::pair<const StateRule*, Held>> held(_held.begin(), _held.end());
@@ -502,7 +506,9 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
             size_t depth = term_depth(place.term);
             if (depth == 0) continue;
             if (deepest.size() == deepest_shown && depth <= deepest.back().depth) continue;
-            std::string shape = without_ids(abbreviated(place.term, levels_shown));
+            std::ostringstream printed;
+            place.term->info(printed);
+            std::string shape = without_ids(printed.str());
             bool seen = false;
             for (const Deep& deep : deepest) seen = seen || deep.shape == shape;
             if (seen) continue;

@@ -45,6 +45,9 @@ public:
     // and the rest are spaced twice as far apart.
     static constexpr size_t max_samples = 64;
     const std::vector<Sample>& samples() const { return _samples; }
+    // The rules held now in each of the five saturated sets, as this
+    // observer counts them: what the engine's set sizes must be.
+    std::vector<size_t> held_by_set() const;
 
 private:
     struct Held {
