@@ -420,8 +420,19 @@ void Growth::note_keys(const sym::StateRule* rule, size_t order) {
 
 void Growth::print(std::ostream& os, const Algorithm& engine) const {
     os << "\nGrowth of the rule sets:\n\n";
+    print_sets(os, engine);
+    // The held rules in the order they were held.
+    HeldRules held(_held.begin(), _held.end());
+    std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a.second.order < b.second.order; });
+    print_descent(os, held);
+    print_deepest(os, held);
+    print_widest(os, held);
+    print_keys(os);
+    os << std::flush;
+}
 
-    // The held rules by set as the run went on.
+// The held rules by set as the run went on.
+void Growth::print_sets(std::ostream& os, const Algorithm& engine) const {
     os << "Held rules by set as the run went on, by rules tried (SC selectable consistent, NC not\n"
           "selectable consistent, ST selectable transfer, NT not selectable transfer, F final; the\n"
           "most states and the deepest term of a rule held so far):\n";
@@ -453,12 +464,11 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
     }
     row(std::to_string(engine.rules_tried()), held_by_set(), "stop", _widest, _deepest);
 
-    // The held rules in the order they were held.
-    std::vector<std::pair<const StateRule*, Held>> held(_held.begin(), _held.end());
-    std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a.second.order < b.second.order; });
-    const size_t later = held.size() / 2;
+}
 
-    // The model rules they descend from.
+// The model rules the held rules descend from.
+void Growth::print_descent(std::ostream& os, const HeldRules& held) const {
+    const size_t later = held.size() / 2;
     Ancestry ancestry;
     std::map<size_t, std::pair<size_t, size_t>> counts;  // model rule number -> (held, later half)
     for (size_t i = 0; i < held.size(); ++i) {
@@ -492,7 +502,10 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
            << "    " << one_line(source.text) << "\n";
     }
 
-    // The deepest terms held, each shape once.
+}
+
+// The deepest terms held, each once, with the symbols that nest in them.
+void Growth::print_deepest(std::ostream& os, const HeldRules& held) const {
     struct Deep {
         size_t depth;
         std::string shape;
@@ -592,7 +605,10 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
                << "): " << one_line(builder.source->text) << "\n";
     }
 
-    // The rules held with the most states, each mix of state names once.
+}
+
+// The rules held with the most states, each mix of state names once.
+void Growth::print_widest(std::ostream& os, const HeldRules& held) const {
     struct Wide {
         size_t states;
         std::string mix;
@@ -628,7 +644,10 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
         os << "\n";
     }
 
-    // The state names whose keys keep changing.
+}
+
+// The state names whose keys keep changing.
+void Growth::print_keys(std::ostream& os) const {
     struct Changing {
         std::string name;
         size_t keys;
@@ -654,7 +673,6 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
            << " different keys, " << c.later << " first held in the later half; the deepest (depth "
            << c.info->deepest << "): " << c.info->deepest_key << "\n";
     }
-    os << std::flush;
 }
 
 }  // namespace vorn

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "vorn/algorithm.h"
@@ -62,7 +63,16 @@ private:
         std::string deepest_key;
     };
 
+    // The held rules with what is known of each, in the order they were held.
+    typedef std::vector<std::pair<const sym::StateRule*, Held>> HeldRules;
+
     void note_keys(const sym::StateRule* rule, size_t order);
+    // The parts of the section, in the order they are printed.
+    void print_sets(std::ostream& os, const Algorithm& engine) const;
+    void print_descent(std::ostream& os, const HeldRules& held) const;
+    void print_deepest(std::ostream& os, const HeldRules& held) const;
+    void print_widest(std::ostream& os, const HeldRules& held) const;
+    void print_keys(std::ostream& os) const;
 
     const Provenance& _provenance;
     std::unordered_map<const sym::StateRule*, Held> _held;
