@@ -6,7 +6,9 @@
 # Builds the revision BASE_REV and the working tree as it is (uncommitted changes
 # included) in release mode, in a temporary folder, then runs both on each
 # benchmark model (*.vorn in $VORN_BENCH_MODELS, by default ../shared/bench from
-# the repository root) and each model of examples/, alternating base and new
+# the repository root), each model of examples/ and each case study of
+# examples/case_studies/ (with the options of its "// Limit: " line, if any:
+# those runs do not end by themselves), alternating base and new
 # (A B A B ...) so that a drift of the machine's speed touches both alike. Each
 # run writes its report to a file and is measured by /usr/bin/time.
 #
@@ -25,9 +27,9 @@ usage() {
 usage: bench/compare.sh [options] BASE_REV
 
 Builds BASE_REV and the working tree, runs both alternately on the benchmark
-models and the examples, and prints per model: median wall time of each build,
-speed-up (base/new), median peak memory (KB) and whether the reports (time line
-masked) are identical.
+models, the examples and the case studies, and prints per model: median wall
+time of each build, speed-up (base/new), median peak memory (KB) and whether
+the reports (time line masked) are identical.
 
 options:
   -n RUNS     runs of each build on each model (default 5)
@@ -83,7 +85,7 @@ if [ -d "$models_dir" ]; then
 else
   echo "note: no benchmark models folder $models_dir; examples only" >&2
 fi
-for model in "$root"/examples/*.vorn; do
+for model in "$root"/examples/*.vorn "$root"/examples/case_studies/*.vorn; do
   [ -e "$model" ] || continue
   name=$(basename "$model" .vorn)
   [ -z "${path_of[$name]:-}" ] || bench_die "two models named $name"
@@ -148,7 +150,8 @@ for name in "${names[@]}"; do
     for side in base new; do
       [ "${timed_out[$side]}" = 0 ] || continue
       report=$work/report
-      read -r code wall kb <<< "$(bench_timed_run "${vorn_of[$side]}" "$model" "$limit" "$report")"
+      # shellcheck disable=SC2046
+      read -r code wall kb <<< "$(bench_timed_run "${vorn_of[$side]}" "$model" "$limit" "$report" $(bench_model_options "$model"))"
       if [ "$code" = 124 ] || [ "$code" = 137 ]; then
         timed_out[$side]=1
         continue

@@ -87,10 +87,18 @@ bench_run() {
 
 # As bench_run, measured: prints "STATUS SECONDS MAX-RSS-KB" for the vorn
 # process alone (bench/timed_run.py): a wrapper process would add milliseconds
-# to both builds and flatten the ratios of the small models.
+# to both builds and flatten the ratios of the small models. Arguments after
+# the fourth go to vorn before the model.
 bench_timed_run() {
   local vorn=$1 model=$2 limit=$3 out=$4
-  python3 "$(dirname "${BASH_SOURCE[0]}")/timed_run.py" "$limit" "$out" "$out.err" "$vorn" "$model"
+  shift 4
+  python3 "$(dirname "${BASH_SOURCE[0]}")/timed_run.py" "$limit" "$out" "$out.err" "$vorn" "$@" "$model"
+}
+
+# The options a model asks to be run with: its "// Limit: OPTIONS" line, for
+# a model whose saturation does not end (the case studies have them).
+bench_model_options() {
+  sed -n 's|^// Limit: ||p' "$1" | head -n 1
 }
 
 # True if $1 is a whole number greater than zero.

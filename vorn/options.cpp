@@ -25,6 +25,7 @@ enum class Kind {
     JSON,
     EXPLAIN,
     GRAPH,
+    GROWTH,
     HELP,
     VERSION,
     CHECK,
@@ -44,6 +45,7 @@ const std::vector<Definition>& definitions() {
         {"time-limit", 0, true, Kind::TIME_LIMIT},      {"progress", 0, false, Kind::PROGRESS},
         {"no-progress", 0, false, Kind::NO_PROGRESS},   {"json", 0, true, Kind::JSON},
         {"explain", 0, false, Kind::EXPLAIN},           {"graph", 0, true, Kind::GRAPH},
+        {"growth", 0, false, Kind::GROWTH},
         {"help", 'h', false, Kind::HELP},               {"version", 0, false, Kind::VERSION},
         {"check", 0, false, Kind::CHECK},               {"color", 0, false, Kind::COLOR},
     };
@@ -66,6 +68,7 @@ std::string apply(const Definition& option, const std::string& value, Options& o
         case Kind::JSON: options.json = value; break;
         case Kind::EXPLAIN: options.explain = true; break;
         case Kind::GRAPH: options.graph = value; break;
+        case Kind::GROWTH: options.growth = true; break;
         case Kind::CHECK: options.check = true; break;
         case Kind::COLOR:
             // --color alone means always, as in GNU tools.
@@ -242,6 +245,11 @@ std::string help_text() {
            "  -Werror                make every warning an error: exit status 1 before\n"
            "                         the analysis\n"
            "  -WNAME, -Wno-NAME      turn the warning NAME on (the default) or off\n"
+           "      --growth           when a limit stops the saturation, print after the\n"
+           "                         report what grows: the held rules per set, the model\n"
+           "                         rules they descend from, the deepest terms held and\n"
+           "                         the model rules that nest them, the states whose\n"
+           "                         keys keep changing\n"
            "  -h, --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "      --                 end of the options: the next argument is MODEL\n"

@@ -36,6 +36,8 @@ struct Options {
     ColorChoice color = ColorChoice::AUTO;
     // Which warnings are shown, and whether they count as errors.
     WarningSettings warnings;
+    // After the report of a stopped saturation, what grows.
+    bool growth = false;
 };
 
 // The longest time limit accepted, in seconds.

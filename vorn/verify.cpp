@@ -15,6 +15,7 @@
 #include "common/runtime.h"
 #include "vorn/algorithm.h"
 #include "vorn/explain.h"
+#include "vorn/growth.h"
 #include "vorn/helper.h"
 #include "vorn/json_report.h"
 #include "vorn/model_diagnostics.h"
@@ -143,13 +144,16 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
     RunMonitor monitor(settings);
     // How each rule was made is kept only when it is asked for.
     std::unique_ptr<Provenance> provenance;
+    std::unique_ptr<Growth> growth;
     std::unique_ptr<Observers> both;
     Observer* observer = &monitor;
-    if (options.explain || files.graph) {
+    if (options.explain || files.graph || options.growth) {
         provenance = std::make_unique<Provenance>();
         record_parsed_model(*provenance);
-        both = std::make_unique<Observers>(
-            std::vector<Observer*>{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)});
+        std::vector<Observer*> observers{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)};
+        // Last: it takes every rule it is shown for admission as held.
+        if (options.growth) observers.push_back((growth = std::make_unique<Growth>(*provenance)).get());
+        both = std::make_unique<Observers>(observers);
         observer = both.get();
     }
     diagnostics.analysis_starts();
@@ -170,6 +174,8 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
 
     timeval span = diffms(end, start);
     print_report(algorithm, span);
+    // Whatever stopped the saturation, the sets are incomplete: say what grew.
+    if (growth && monitor.stop() != RunMonitor::Stop::NONE) growth->print(std::cout, algorithm);
     std::vector<Derivation> derivations;
     if (provenance) derivations = derive_targets(algorithm, *provenance);
     if (options.explain) print_explanation(std::cout, derivations, *provenance);

@@ -32,6 +32,17 @@ TEST(CommandLine, OneModelWithoutOptionsIsAPlainRun) {
     EXPECT_EQ(line.options.time_limit.count(), 0);
     EXPECT_EQ(line.options.progress, Options::Progress::AUTO);
     EXPECT_FALSE(line.options.json.has_value());
+    EXPECT_FALSE(line.options.growth);
+}
+
+TEST(CommandLine, GrowthIsAFlag) {
+    CommandLine line = parse({"--growth", "--max-rules", "5", "m"});
+    ASSERT_EQ(line.action, Action::RUN) << line.error;
+    EXPECT_TRUE(line.options.growth);
+    EXPECT_EQ(line.options.max_rules, 5u);
+    line = parse({"--growth=yes", "m"});
+    ASSERT_EQ(line.action, Action::ERROR);
+    EXPECT_EQ(line.error, "vorn: option '--growth' takes no value\nTry 'vorn --help'.\n");
 }
 
 TEST(CommandLine, AnythingButOneModelIsTheOldUsageError) {

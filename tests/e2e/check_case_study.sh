@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Checks one case study of examples/case_studies against the lines of its
+# opening comment:
+#   // Literature: attack|secure    what the literature answers
+#   // Verdict: attack|secure|unknown   what vorn answers
+#   // Why: ...                     right below the verdict when the two differ
+#   // Reaches: EVENT ...           (optional) events that must each be the
+#                                   conclusion of a target rule
+#   // Limit: OPTIONS               (optional) the options that stop a run
+#                                   that does not end
+#   // Limit in checked builds: OPTIONS   (optional) the same, only in the
+#                                   builds that check every implication twice
+#                                   or run under the sanitizers, where the
+#                                   full run takes minutes
+# and runs vorn on it (report only):
+#   attack:  at least one target rule, and each event of Reaches among them;
+#            the run ends (status 0), or is stopped by its limit (status 3);
+#   secure:  the run ends (status 0) without target rule; with a limit in a
+#            checked build, it is stopped (status 3) without target rule so far;
+#   unknown: the run is stopped by its limit (status 3) without target rule.
+# The derivations of the attacks are checked by check_case_study_derivations.sh.
+# Usage: check_case_study.sh VORN MODEL [checked]
+set -u
+vorn=$1
+model=$2
+checked=${3:-}
+name=$(basename "$model")
+
+header() { sed -n "s|^// $1: ||p" "$model" | head -n 1; }
+fail() {
+  echo "$name: $*"
+  exit 1
+}
+
+literature=$(header Literature)
+verdict=$(header Verdict)
+reaches=$(header Reaches)
+limit=$(header Limit)
+checked_limit=$(header 'Limit in checked builds')
+case "$literature" in attack | secure) ;; *) fail "no '// Literature: attack' or '// Literature: secure' line" ;; esac
+case "$verdict" in attack | secure | unknown) ;; *) fail "no '// Verdict: attack', 'secure' or 'unknown' line" ;; esac
+if [ "$verdict" != "$literature" ]; then
+  below=$(grep -A1 -m1 '^// Verdict: ' "$model" | tail -n 1)
+  [[ $below == "// Why: "* ]] || fail "the verdict differs from the literature's, and no '// Why: ' line follows it"
+fi
+[ "$verdict" != unknown ] || [ -n "$limit" ] || fail "a run that does not end needs a '// Limit: ' line"
+[ -z "$reaches" ] || [ "$verdict" = attack ] || fail "'// Reaches: ' belongs to a model whose verdict is attack"
+
+options=$limit
+[ -n "$checked" ] && [ -n "$checked_limit" ] && options=$checked_limit
+# shellcheck disable=SC2086
+output=$("$vorn" -q $options "$model" < /dev/null 2>&1)
+status=$?
+# The conclusion of each target rule: the "]-> " line after "Target Rule :".
+targets=$(awk '/^Target Rule :$/ { t = 1; next } t && /^\]-> / { sub(/^\]-> /, ""); print; t = 0 }' <<< "$output")
+count=$(grep -c . <<< "$targets")
+
+case "$verdict" in
+  attack)
+    [ "$status" = 0 ] || { [ -n "$options" ] && [ "$status" = 3 ]; } || fail "status $status"
+    [ "$count" -gt 0 ] || fail "no target rule, but the verdict is attack"
+    for event in $reaches; do
+      grep -q "^$event(" <<< "$targets" || fail "no target rule concludes $event"
+    done
+    ;;
+  secure)
+    if [ -n "$options" ]; then
+      [ "$status" = 3 ] || fail "status $status with $options, not stopped by the limit"
+    else
+      [ "$status" = 0 ] || fail "status $status: the run did not end normally"
+    fi
+    [ "$count" = 0 ] || fail "$count target rules, but the verdict is secure: $(head -n 1 <<< "$targets")"
+    ;;
+  unknown)
+    [ "$status" = 3 ] || fail "status $status with $options: the run was not stopped by its limit"
+    [ "$count" = 0 ] || fail "$count target rules within the limit: the verdict would be attack"
+    ;;
+esac
+echo "$name: $verdict (literature: $literature), $count target rules, status $status${options:+ with $options}"
