@@ -64,6 +64,8 @@ if [ $status -ne 0 ] || [ -s "$tmp/check.out" ] || ! cmp -s "$tmp/run.err" "$tmp
 fi
 queries=0
 while IFS= read -r model; do
+  # Runs that only a limit ends (status 3) cannot count their target rules.
+  [ "$(tr -d '[:space:]' < "${model%.vorn}.status" 2> /dev/null)" = 0 ] || continue
   while IFS=: read -r line; do
     # The query's line without the query.
     sed "${line}s/^%[^;]*;//" "$model" > "$tmp/without.vorn"
