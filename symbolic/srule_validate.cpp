@@ -7,6 +7,7 @@
 #include "common/runtime.h"
 #include "symbolic/event.h"
 #include "symbolic/know.h"
+#include "symbolic/poll.h"
 #include "symbolic/renamer.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
@@ -65,6 +66,7 @@ bool StateRule::try_validate() {
 }
 
 void StateRule::validate() {
+    poll();
     changed();
     Removeables removeables;
     Unifier unifier;

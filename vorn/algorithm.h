@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iostream>
 #include <list>
 #include <ostream>
 #include <utility>
@@ -29,6 +30,9 @@ public:
     // Before a rule is taken from a work queue holding `queued` rules.
     // Answering false stops the saturation.
     virtual bool step(const Algorithm&, size_t /*queued*/) { return true; }
+    // Asked often inside a step whose rule operations take long; answering
+    // false abandons the step and stops the saturation.
+    virtual bool keep_going(const Algorithm&) { return true; }
     // A newcomer passed every implication test and is about to be held.
     // Answering false drops it and stops the saturation.
     virtual bool admit(const Algorithm&, const sym::StateRule*) { return true; }
@@ -53,6 +57,9 @@ public:
     Algorithm() = default;
     // The observer (or null) must outlive the engine's runs; the engine does not own it.
     explicit Algorithm(Observer* observer) : _observer(observer) {}
+    // The closure trace goes to `trace`, or nowhere when it is null: no rule
+    // is then turned into text. Standard output by default.
+    void trace_to(std::ostream* trace) { _trace = trace; }
     ~Algorithm();
     Algorithm(const Algorithm&) = delete;
     Algorithm& operator=(const Algorithm&) = delete;
@@ -95,6 +102,9 @@ private:
     Watch watch();
     // Counts one step of a closure; false once the saturation has stopped.
     bool next_step(size_t queued);
+    // Takes the front rule of a work queue, adds it and composes it.
+    void const_step(std::list<sym::StateConstRule*>& rules);
+    void trans_step(std::list<sym::StateTransRule*>& rules);
 
     std::list<std::pair<size_t, sym::StateConstRule*>> _se_const_rules;
     std::list<sym::StateConstRule*> _ns_const_rules;
@@ -109,7 +119,11 @@ private:
     HeldIndex<sym::StateTransRule*> _ns_trans_index;
     HeldIndex<sym::StateConstRule*> _final_index;
 
+    // Scratch list of the partners of a newcomer.
+    std::vector<FeatureIndex::Slot> _partners;
+
     Observer* _observer = nullptr;
+    std::ostream* _trace = &std::cout;
     bool _stopped = false;
     size_t _tried = 0;
 };

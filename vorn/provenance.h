@@ -97,6 +97,7 @@ public:
     explicit Observers(std::vector<Observer*> observers) : _observers(std::move(observers)) {}
 
     bool step(const Algorithm& engine, size_t queued) override;
+    bool keep_going(const Algorithm& engine) override;
     bool admit(const Algorithm& engine, const sym::StateRule* rule) override;
     void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
                   const std::list<sym::StateRule*>& results) override;
