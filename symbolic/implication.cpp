@@ -136,17 +136,6 @@ void merge_counts(RuleFeatures::Counts& counts) {
     counts.shrink_to_fit();
 }
 
-// Every key of `general` is carried by at least as many facts of `specific`.
-bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
-    auto s = specific.begin();
-    for (uint64_t entry : general) {
-        while (s != specific.end() && (*s >> 32) < (entry >> 32)) ++s;
-        if (s == specific.end() || (*s >> 32) != (entry >> 32) || (*s & 0xffffffffu) < (entry & 0xffffffffu))
-            return false;
-    }
-    return true;
-}
-
 // Walks the terms of a rule: records arities and whether a configuration occurs.
 struct TermWalk {
     bool configuration = false;
@@ -282,12 +271,25 @@ RuleFeatures compute_features(const StateRule* rule) {
     return f;
 }
 
-bool may_imply(const StateRule* general, const StateRule* specific) {
-    if (!arities_consistent()) return true;
-    const RuleFeatures& g = general->features();
-    const RuleFeatures& s = specific->features();
+// Every key of `general` is carried by at least as many facts of `specific`.
+bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
+    auto s = specific.begin();
+    for (uint64_t entry : general) {
+        while (s != specific.end() && (*s >> 32) < (entry >> 32)) ++s;
+        if (s == specific.end() || (*s >> 32) != (entry >> 32) || (*s & 0xffffffffu) < (entry & 0xffffffffu))
+            return false;
+    }
+    return true;
+}
+
+bool may_imply_features(const RuleFeatures& g, const RuleFeatures& s) {
     if (!may_imply_quick(g.quick, s.quick)) return false;
     return !g.quick.pure || covered(g.counts, s.counts);
+}
+
+bool may_imply(const StateRule* general, const StateRule* specific) {
+    if (!arities_consistent()) return true;
+    return may_imply_features(general->features(), specific->features());
 }
 
 bool Matcher::symbol(const Term* pattern, const Term* instance) {

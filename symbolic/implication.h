@@ -92,6 +92,8 @@ bool arities_consistent();
 
 // The quick test, then for a pure general rule the counts of its symbols.
 bool may_imply(const StateRule* general, const StateRule* specific);
+// The same on the features alone, while arities_consistent().
+bool may_imply_features(const RuleFeatures& general, const RuleFeatures& specific);
 
 // The answer of a fast implication test; UNKNOWN leaves it to the reference.
 enum class Implied { NO, YES, UNKNOWN };

@@ -96,7 +96,7 @@ void compare_with_flat_scan(const HeldIndex<Entry>& index, const Rule* rule, boo
 
 // The held rules to test against a newcomer, in list order: all of them
 // when one symbol has been met with two arities (a model error must come
-// up where it would), otherwise those the index finds and the tests admit.
+// up where it would), otherwise those the index finds.
 template <class Rule, class Entry>
 void rules_to_test(HeldIndex<Entry>& index, const Rule* rule, bool removes, std::vector<Slot>& out) {
     out.clear();
@@ -106,10 +106,6 @@ void rules_to_test(HeldIndex<Entry>& index, const Rule* rule, bool removes, std:
         return;
     }
     index.implication_candidates(rule->features(), removes, out);
-    size_t kept = 0;
-    for (Slot k : out)
-        if (worth_testing(rule_of(*index.position(k)), rule, removes)) out[kept++] = k;
-    out.resize(kept);
 #ifdef VORN_CROSSCHECK
     compare_with_flat_scan(index, rule, removes, out);
 #endif

@@ -1,6 +1,7 @@
 #include "vorn/held_index.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 #include "symbolic/term.h"
@@ -15,8 +16,6 @@ uint32_t key_of(uint64_t count_entry) { return static_cast<uint32_t>(count_entry
 uint32_t capped_count(uint64_t count_entry) {
     return static_cast<uint32_t>(std::min<uint64_t>(count_entry & 0xffffffffu, 3));
 }
-
-uint64_t element(uint32_t key, uint32_t count) { return (static_cast<uint64_t>(key) << 2) | count; }
 
 void sort_unique(std::vector<FeatureIndex::Slot>& slots) {
     std::sort(slots.begin(), slots.end());
@@ -39,18 +38,26 @@ PartnerKey partner_key(const sym::Term* term) {
     }
 }
 
-uint32_t FeatureIndex::signature(const sym::RuleFeatures& features) const {
-    uint32_t best = 0;
-    uint32_t fewest = std::numeric_limits<uint32_t>::max();
-    for (size_t i = 0; i < features.counts.size(); ++i) {
-        auto asked = _asked.find(key_of(features.counts[i]));
-        uint32_t times = asked == _asked.end() ? 0 : asked->second;
-        if (times < fewest) {
-            fewest = times;
-            best = static_cast<uint32_t>(i);
+FeatureIndex::Element FeatureIndex::element(uint32_t key, uint32_t count) {
+    auto found = _elements.emplace((uint64_t{key} << 2) | count, static_cast<Element>(_asked.size()));
+    if (found.second) _asked.push_back(0);
+    return found.first->second;
+}
+
+FeatureIndex::Signature FeatureIndex::signature(const sym::RuleFeatures& features) {
+    Signature chosen;
+    chosen.fill(NONE);
+    for (uint64_t entry : features.counts) {
+        // A newcomer that carries a key as often carries it less often too.
+        Element e = element(key_of(entry), capped_count(entry));
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            if (chosen[i] != NONE && _asked[chosen[i]] <= _asked[e]) continue;
+            for (size_t j = chosen.size() - 1; j > i; --j) chosen[j] = chosen[j - 1];
+            chosen[i] = e;
+            break;
         }
     }
-    return best;
+    return chosen;
 }
 
 void FeatureIndex::file(Slot slot) {
@@ -58,10 +65,26 @@ void FeatureIndex::file(Slot slot) {
     if (!features.quick.pure || features.counts.empty()) {
         _always.push_back(slot);
     } else {
-        uint64_t entry = features.counts[signature(features)];
-        _general[element(key_of(entry), capped_count(entry))].push_back(slot);
+        Signature s = signature(features);
+        auto root = _roots.emplace(s[0], static_cast<uint32_t>(_nodes.size()));
+        if (root.second) _nodes.emplace_back();
+        uint32_t node = root.first->second;
+        for (size_t i = 1; i < s.size() && s[i] != NONE; ++i) {
+            uint32_t next = 0;
+            for (const auto& child : _nodes[node].children)
+                if (child.first == s[i]) next = child.second;
+            if (next == 0) {
+                next = static_cast<uint32_t>(_nodes.size());
+                _nodes[node].children.emplace_back(s[i], next);
+                _nodes.emplace_back();
+            }
+            node = next;
+        }
+        _nodes[node].rules.push_back(General{features.quick, slot});
     }
-    for (uint64_t entry : features.counts) _specific[key_of(entry)].push_back(slot);
+    for (uint64_t entry : features.counts)
+        for (uint32_t count = 1; count <= capped_count(entry); ++count)
+            _containing[element(key_of(entry), count)].push_back(slot);
     PartnerKey partner = _slots[slot].partner;
     if (partner == NOT_A_PARTNER) return;
     if (partner == WILDCARD)
@@ -80,43 +103,83 @@ void FeatureIndex::release(Slot slot) {
     ++_released;
 }
 
-void FeatureIndex::append_held(const std::vector<Slot>& list, const std::vector<Filed>& slots,
-                               std::vector<Slot>& out) {
-    for (Slot slot : list)
-        if (slots[slot].held) out.push_back(slot);
+void FeatureIndex::mark(const sym::RuleFeatures& newcomer, bool on) {
+    if (on) _marks.resize(_asked.size(), 0);
+    for (uint64_t entry : newcomer.counts) {
+        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
+            auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
+            if (found == _elements.end()) continue;
+            _marks[found->second] = on;
+            if (on) ++_asked[found->second];
+        }
+    }
+}
+
+void FeatureIndex::visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const {
+    const Node& here = _nodes[node];
+    for (const General& general : here.rules) {
+        if (!sym::may_imply_quick(general.quick, newcomer.quick)) continue;
+        const Filed& filed = _slots[general.slot];
+        if (filed.held && sym::may_imply_features(*filed.features, newcomer)) out.push_back(general.slot);
+    }
+    for (const auto& child : here.children)
+        if (marked(child.first)) visit(child.second, newcomer, out);
+}
+
+void FeatureIndex::general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
+    for (Slot slot : _always)
+        if (_slots[slot].held && sym::may_imply_features(*_slots[slot].features, newcomer)) out.push_back(slot);
+    mark(newcomer, true);
+    for (uint64_t entry : newcomer.counts) {
+        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
+            auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
+            if (found == _elements.end()) continue;
+            auto root = _roots.find(found->second);
+            if (root != _roots.end()) visit(root->second, newcomer, out);
+        }
+    }
+    mark(newcomer, false);
+}
+
+void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
+    auto test = [&](Slot slot) {
+        const Filed& filed = _slots[slot];
+        if (filed.held && sym::may_imply_features(newcomer, *filed.features)) out.push_back(slot);
+    };
+    if (!newcomer.quick.pure || newcomer.counts.empty()) {
+        // The newcomer's counts say nothing: every held rule may be implied.
+        for (Slot slot = 0; slot < _slots.size(); ++slot) test(slot);
+        return;
+    }
+    // A held rule the newcomer implies carries every element of the
+    // newcomer: it is in the two shortest of their lists.
+    const std::vector<Slot>* shortest[2] = {nullptr, nullptr};
+    for (uint64_t entry : newcomer.counts) {
+        auto found = _elements.find((uint64_t{key_of(entry)} << 2) | capped_count(entry));
+        auto list = found == _elements.end() ? _containing.end() : _containing.find(found->second);
+        if (list == _containing.end()) return;
+        const std::vector<Slot>* candidate = &list->second;
+        if (shortest[0] == nullptr || candidate->size() < shortest[0]->size()) {
+            shortest[1] = shortest[0];
+            shortest[0] = candidate;
+        } else if (shortest[1] == nullptr || candidate->size() < shortest[1]->size()) {
+            shortest[1] = candidate;
+        }
+    }
+    if (shortest[1] == nullptr) {
+        for (Slot slot : *shortest[0]) test(slot);
+        return;
+    }
+    _scratch.clear();
+    std::set_intersection(shortest[0]->begin(), shortest[0]->end(), shortest[1]->begin(), shortest[1]->end(),
+                          std::back_inserter(_scratch));
+    for (Slot slot : _scratch) test(slot);
 }
 
 void FeatureIndex::implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out) {
     out.clear();
-    append_held(_always, _slots, out);
-    for (uint64_t entry : newcomer.counts) {
-        uint32_t key = key_of(entry);
-        ++_asked[key];
-        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
-            auto found = _general.find(element(key, count));
-            if (found != _general.end()) append_held(found->second, _slots, out);
-        }
-    }
-    if (converse) {
-        if (!newcomer.quick.pure || newcomer.counts.empty()) {
-            // The newcomer's counts say nothing: every held rule may be implied.
-            for (Slot slot = 0; slot < _slots.size(); ++slot)
-                if (_slots[slot].held) out.push_back(slot);
-        } else {
-            // A held rule the newcomer implies carries every key of the
-            // newcomer: the shortest list of one of them holds them all.
-            const std::vector<Slot>* shortest = nullptr;
-            for (uint64_t entry : newcomer.counts) {
-                auto found = _specific.find(key_of(entry));
-                if (found == _specific.end()) {
-                    shortest = nullptr;
-                    break;
-                }
-                if (shortest == nullptr || found->second.size() < shortest->size()) shortest = &found->second;
-            }
-            if (shortest != nullptr) append_held(*shortest, _slots, out);
-        }
-    }
+    general_side(newcomer, out);
+    if (converse) specific_side(newcomer, out);
     sort_unique(out);
 }
 
@@ -127,11 +190,15 @@ void FeatureIndex::partner_candidates(PartnerKey key, std::vector<Slot>& out) co
             if (_slots[slot].held) out.push_back(slot);
         return;
     }
+    auto keep_held = [&](const std::vector<Slot>& list) {
+        for (Slot slot : list)
+            if (_slots[slot].held) out.push_back(slot);
+    };
     auto found = _partners.find(key);
-    if (found != _partners.end()) append_held(found->second, _slots, out);
+    if (found != _partners.end()) keep_held(found->second);
     if (_wild_partners.empty()) return;
     size_t middle = out.size();
-    append_held(_wild_partners, _slots, out);
+    keep_held(_wild_partners);
     std::inplace_merge(out.begin(), out.begin() + static_cast<long>(middle), out.end());
 }
 
@@ -142,9 +209,10 @@ void FeatureIndex::compact() {
         if (entry.held) kept.push_back(entry);
     _slots = std::move(kept);
     _released = 0;
-    _general.clear();
+    _roots.clear();
+    _nodes.clear();
     _always.clear();
-    _specific.clear();
+    _containing.clear();
     _partners.clear();
     _wild_partners.clear();
     for (Slot slot = 0; slot < _slots.size(); ++slot) file(slot);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <list>
@@ -9,7 +10,6 @@
 #include "symbolic/implication.h"
 
 namespace sym {
-class StateRule;
 class Term;
 }  // namespace sym
 
@@ -28,19 +28,27 @@ PartnerKey partner_key(const sym::Term* term);
 // The retrieval part of a held list, by slot: slot k is the k-th held rule
 // in list order (slots of removed rules stay, marked, until a compaction).
 //
-// Implication: a held rule can imply a newcomer only when its feature counts
-// are covered by the newcomer's (or it holds a configuration, for which the
-// quick test says little); a newcomer can imply a held rule only when its
-// own counts are covered by the held rule's. Each pure rule is filed under
-// one key of its counts, the one that newcomers have carried least often so
-// far, and under every key for the converse question, so both questions
-// visit only the rules that share a key with the newcomer. The answers are a
-// superset of the rules that sym::may_imply admits; the caller tests those.
+// The quick test of implication (sym::may_imply) lets a pure held rule imply
+// a newcomer only when every element of its feature counts (a key with a
+// count, counts above three taken as three) is an element of the newcomer's.
+// Each pure rule is filed under a signature of up to eight of its elements
+// (one per key, at its capped count), those that newcomers carried least
+// often so far, in a tree, and a newcomer looks only at the rules filed
+// under signatures it carries whole. Rules that hold a configuration (for which
+// the quick test says little) are always looked at. For the converse
+// question, whether a newcomer implies a held rule, every rule is also filed
+// under each of its elements, and the newcomer looks at the rules in all of
+// its two rarest lists. The index answers exactly the rules that
+// sym::may_imply admits, which the caller then tests in list order.
 //
 // Partners: each rule is filed under its partner key.
 class FeatureIndex {
 public:
     typedef uint32_t Slot;
+
+    FeatureIndex() = default;
+    FeatureIndex(const FeatureIndex&) = delete;
+    FeatureIndex& operator=(const FeatureIndex&) = delete;
 
     size_t slots() const { return _slots.size(); }
     bool held(Slot slot) const { return _slots[slot].held; }
@@ -51,7 +59,8 @@ public:
     void release(Slot slot);
 
     // Ascending slots of held rules that may imply a newcomer with these
-    // features and, when `converse`, that it may imply.
+    // features and, when `converse`, that it may imply, by sym::may_imply.
+    // Only while sym::arities_consistent().
     void implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out);
     // Ascending slots of held rules whose partner key may unify with `key`.
     void partner_candidates(PartnerKey key, std::vector<Slot>& out) const;
@@ -63,26 +72,56 @@ public:
     void compact();
 
 private:
+    typedef uint32_t Element;
+    // Up to eight elements, the least asked first; unused places hold NONE.
+    typedef std::array<Element, 8> Signature;
+    static constexpr Element NONE = 0;
+
     struct Filed {
         const sym::RuleFeatures* features;
         PartnerKey partner;
         bool held;
     };
+    // A pure rule as the general side, with its quick features at hand.
+    struct General {
+        sym::RuleFeatures::Quick quick;
+        Slot slot;
+    };
 
     void file(Slot slot);
-    uint32_t signature(const sym::RuleFeatures& features) const;
-    static void append_held(const std::vector<Slot>& list, const std::vector<Filed>& slots, std::vector<Slot>& out);
+    // The dense number of an element; new ones are numbered on first sight.
+    Element element(uint32_t key, uint32_t count);
+    Signature signature(const sym::RuleFeatures& features);
+    // Marks the newcomer's elements, counting them as asked; `on` false clears the marks.
+    void mark(const sym::RuleFeatures& newcomer, bool on);
+    bool marked(Element e) const { return e == NONE || (e < _marks.size() && _marks[e]); }
+    void general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) ;
+    void specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out);
 
     std::vector<Filed> _slots;
     size_t _released = 0;
-    // Pure rules as the general side, by one (key, capped count) element.
-    std::unordered_map<uint64_t, std::vector<Slot>> _general;
+
+    // Elements, (key << 2 | capped count) to their number; by number, how
+    // many newcomers carried each, and the marks of the newcomer.
+    std::unordered_map<uint64_t, Element> _elements;
+    std::vector<uint32_t> _asked{0};
+    std::vector<char> _marks;
+    // Pure rules by signature, in a tree of their elements: the first
+    // element leads from the root, each node's children by the next one;
+    // the node of a whole signature keeps its rules.
+    struct Node {
+        std::vector<std::pair<Element, uint32_t>> children;
+        std::vector<General> rules;
+    };
+    std::unordered_map<Element, uint32_t> _roots;
+    std::vector<Node> _nodes;
+    void visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const;
     // Rules that hold a configuration or carry no counts: always candidates.
     std::vector<Slot> _always;
-    // Every rule under every key of its counts, for the converse question.
-    std::unordered_map<uint32_t, std::vector<Slot>> _specific;
-    // How many newcomers carried each key.
-    std::unordered_map<uint32_t, uint32_t> _asked;
+    // Every rule under every element it carries (a key with count c carries
+    // the elements of counts 1 to c), for the converse question.
+    std::unordered_map<Element, std::vector<Slot>> _containing;
+    std::vector<Slot> _scratch;
     std::unordered_map<PartnerKey, std::vector<Slot>> _partners;
     std::vector<Slot> _wild_partners;
 };
