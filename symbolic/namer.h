@@ -21,6 +21,9 @@ public:
 
     // The identifier the next issued name receives.
     Name::ID index() const { return _index; }
+    // Issues the next names from `index` on: only to build again, from the
+    // same rules and in the same way, what was once built with those names.
+    void reissue_from(Name::ID index) { _index = index; }
 
 private:
     Name::ID _index = 0;

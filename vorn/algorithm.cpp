@@ -5,9 +5,11 @@
 #include <exception>
 #include <iterator>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "symbolic/know.h"
+#include "symbolic/namer.h"
 #include "symbolic/poll.h"
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
@@ -26,6 +28,10 @@ struct Watch {
     const Algorithm& engine;
     bool& stopped;
     std::ostream* trace;
+    Pins& pins;
+    // Compositions are counted and deferred: nobody looks at their rules
+    // before the queue reaches them.
+    bool defer;
 
     void dropped(const StateRule* rule) const {
         if (observer) observer->dropped(rule);
@@ -130,7 +136,7 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
             }
             if (removes && rule->imply(held)) {
                 watch.dropped(held);
-                delete held;
+                watch.pins.retire(held);
                 list.erase(index.position(k));
                 index.release(k);
             }
@@ -195,12 +201,36 @@ Rule* configuration_variant(const Rule* rule, size_t select, const Watch& watch)
     return copy;
 }
 
-// Composes the provider into the consumer's premise; reports and queues the results.
+#ifdef VORN_CROSSCHECK
+size_t fingerprint(const std::list<StateRule*>& rules) {
+    std::ostringstream text;
+    for (const StateRule* rule : rules) rule->info(text);
+    return std::hash<std::string>()(text.str());
+}
+#endif
+
+// Composes the provider into the consumer's premise; reports and queues the
+// results, or when they are deferred, counts them, notes the identifiers
+// they took, lets them go and queues the composition in their place.
 template <class Rule>
-void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, std::list<Rule*>& queue,
+void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, WorkQueue<Rule>& queue,
                   const Watch& watch) {
+    IssuedRange issued;
+    issued.names_from = sym::namer.index();
+    issued.sids_from = StateRule::_sid;
     std::list<StateRule*> results = provider->compose(index, consumer);
     if (results.empty()) return;
+    if (watch.defer) {
+        issued.names_to = sym::namer.index();
+        issued.sids_to = StateRule::_sid;
+        Deferred<Rule> deferred{provider, index, consumer, results.size(), issued};
+#ifdef VORN_CROSSCHECK
+        deferred.fingerprint = fingerprint(results);
+#endif
+        for (StateRule* result : results) delete result;
+        queue.push(deferred);
+        return;
+    }
     if (watch.observer) watch.observer->composed(provider, index, consumer, results);
     if (std::ostream* trace = watch.trace) {
         *trace << std::endl;
@@ -212,7 +242,39 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
             result->info(*trace);
         }
     }
-    for (StateRule* result : results) queue.push_back(static_cast<Rule*>(result));
+    for (StateRule* result : results) queue.push(static_cast<Rule*>(result));
+}
+
+// Makes the rules of a deferred composition again, with the identifiers
+// they took the first time, in its place at the front of the queue.
+template <class Rule>
+void make_deferred(WorkQueue<Rule>& queue) {
+    Deferred<Rule> deferred = queue.take_deferred();
+    struct Restore {
+        WorkQueue<Rule>& queue;
+        const Deferred<Rule>& deferred;
+        sym::Name::ID names = sym::namer.index();
+        size_t sids = StateRule::_sid;
+        ~Restore() {
+            sym::namer.reissue_from(names);
+            StateRule::_sid = sids;
+            queue.release(deferred);
+        }
+    } restore{queue, deferred};
+    sym::namer.reissue_from(deferred.issued.names_from);
+    StateRule::_sid = deferred.issued.sids_from;
+    std::list<StateRule*> results = deferred.provider->compose(deferred.index, deferred.consumer);
+    bool same = results.size() == deferred.rules && sym::namer.index() == deferred.issued.names_to &&
+                StateRule::_sid == deferred.issued.sids_to;
+#ifdef VORN_CROSSCHECK
+    same = same && fingerprint(results) == deferred.fingerprint;
+#endif
+    if (!same) {
+        for (StateRule* result : results) delete result;
+        std::cerr << "a deferred composition came out differently the second time" << std::endl;
+        std::abort();
+    }
+    queue.put_back(results);
 }
 
 void print_separator(std::ostream* trace) {
@@ -239,25 +301,25 @@ void print_selectable_rules(std::ostream& os, const List& list, const std::strin
     }
 }
 
-// Frees what is left in a work queue when an exception ends a closure.
-template <class Rule>
-struct QueueGuard {
-    std::list<Rule*>& queue;
-    ~QueueGuard() {
-        if (std::uncaught_exceptions() == 0) return;
-        for (Rule* rule : queue) delete rule;
-        queue.clear();
-    }
-};
-
 // Empties a work queue whose rules will never be tried.
 template <class Rule>
-void drain(std::list<Rule*>& queue, const Watch& watch) {
-    for (Rule* rule : queue) {
+void drain(WorkQueue<Rule>& queue, const Watch& watch) {
+    while (!queue.empty()) {
+        if (queue.front_is_deferred()) {
+            queue.release(queue.take_deferred());
+            continue;
+        }
+        Rule* rule = queue.take();
         watch.dropped(rule);
         delete rule;
     }
-    queue.clear();
+}
+
+// The next rule to try: deferred compositions at the front are made first.
+template <class Rule>
+Rule* next_rule(WorkQueue<Rule>& queue) {
+    while (queue.front_is_deferred()) make_deferred(queue);
+    return queue.take();
 }
 
 template <class List>
@@ -323,7 +385,10 @@ bool Algorithm::add_final_rule(StateConstRule* rule) {
     return add_rule(_final_rules, _final_index, rule, rule, false, NOT_A_PARTNER, watch());
 }
 
-Watch Algorithm::watch() { return Watch{_observer, *this, _stopped, _trace}; }
+Watch Algorithm::watch() {
+    bool defer = _trace == nullptr && (_observer == nullptr || !_observer->wants_compositions());
+    return Watch{_observer, *this, _stopped, _trace, *_pins, defer};
+}
 
 bool Algorithm::next_step(size_t queued) {
     if (closure_step_hook) closure_step_hook();
@@ -342,29 +407,28 @@ struct EnginePoll : sym::Poll {
 };
 
 void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
-    QueueGuard<StateConstRule> guard{rules};
+    WorkQueue<StateConstRule> queue(rules, *_pins);
     EnginePoll poll(_observer, *this);
     sym::PollScope scope(_observer ? &poll : nullptr);
-    while (!rules.empty() && next_step(rules.size())) {
+    while (!queue.empty() && next_step(queue.size())) {
         try {
-            const_step(rules);
+            const_step(queue);
         } catch (const sym::Abandoned&) {
             _stopped = true;
         }
     }
-    drain(rules, watch());
+    drain(queue, watch());
 }
 
-void Algorithm::const_step(std::list<StateConstRule*>& rules) {
-    StateConstRule* rule = rules.front();
-    rules.pop_front();
+void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
+    StateConstRule* rule = next_rule(rules);
     size_t select = rule->select();
     bool event = rule->event_conclusion();
     bool added;
     if (select == StateRule::NONSELECTABLE) {
         added = event ? add_final_rule(rule) : add_ns_const_rule(rule);
     } else {
-        if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select, watch()));
+        if (rule->is_confg_at(select)) rules.push(configuration_variant(rule, select, watch()));
         added = add_se_const_rule(select, rule);
     }
     if (_stopped) return;
@@ -384,27 +448,26 @@ void Algorithm::const_step(std::list<StateConstRule*>& rules) {
 }
 
 void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) {
-    QueueGuard<StateTransRule> guard{rules};
+    WorkQueue<StateTransRule> queue(rules, *_pins);
     EnginePoll poll(_observer, *this);
     sym::PollScope scope(_observer ? &poll : nullptr);
-    while (!rules.empty() && next_step(rules.size())) {
+    while (!queue.empty() && next_step(queue.size())) {
         try {
-            trans_step(rules);
+            trans_step(queue);
         } catch (const sym::Abandoned&) {
             _stopped = true;
         }
     }
-    drain(rules, watch());
+    drain(queue, watch());
 }
 
-void Algorithm::trans_step(std::list<StateTransRule*>& rules) {
-    StateTransRule* rule = rules.front();
-    rules.pop_front();
+void Algorithm::trans_step(WorkQueue<StateTransRule>& rules) {
+    StateTransRule* rule = next_rule(rules);
     size_t select = rule->select();
     if (select == StateRule::NONSELECTABLE) {
         add_ns_trans_rule(rule);
     } else if (add_se_trans_rule(select, rule)) {
-        if (rule->is_confg_at(select)) rules.push_back(configuration_variant(rule, select, watch()));
+        if (rule->is_confg_at(select)) rules.push(configuration_variant(rule, select, watch()));
         _ns_const_index.partner_candidates(consumer_key(rule, select), _partners);
         for (Slot k : _partners) compose_into(*_ns_const_index.position(k), select, rule, rules, watch());
     }

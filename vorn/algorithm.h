@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <iostream>
 #include <list>
+#include <memory>
 #include <ostream>
 #include <utility>
 #include <vector>
 
 #include "symbolic/srule.h"
 #include "vorn/held_index.h"
+#include "vorn/work_queue.h"
 
 namespace vorn {
 
@@ -37,6 +39,9 @@ public:
     // Answering false drops it and stops the saturation.
     virtual bool admit(const Algorithm&, const sym::StateRule*) { return true; }
     // Rules made from held rules, each shown before it is queued.
+    // Whether composed() must be shown the rules of every composition when
+    // it is made; otherwise a run without a trace may defer them.
+    virtual bool wants_compositions() const { return false; }
     virtual void composed(const sym::StateConstRule* /*provider*/, size_t /*index*/,
                           const sym::StateRule* /*consumer*/, const std::list<sym::StateRule*>& /*results*/) {}
     virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
@@ -103,9 +108,11 @@ private:
     // Counts one step of a closure; false once the saturation has stopped.
     bool next_step(size_t queued);
     // Takes the front rule of a work queue, adds it and composes it.
-    void const_step(std::list<sym::StateConstRule*>& rules);
-    void trans_step(std::list<sym::StateTransRule*>& rules);
+    void const_step(WorkQueue<sym::StateConstRule>& rules);
+    void trans_step(WorkQueue<sym::StateTransRule>& rules);
 
+    // Held rules that deferred compositions still need.
+    std::unique_ptr<Pins> _pins = std::make_unique<Pins>();
     std::list<std::pair<size_t, sym::StateConstRule*>> _se_const_rules;
     std::list<sym::StateConstRule*> _ns_const_rules;
     std::list<std::pair<size_t, sym::StateTransRule*>> _se_trans_rules;

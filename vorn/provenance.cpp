@@ -136,6 +136,12 @@ bool Observers::keep_going(const Algorithm& engine) {
     return true;
 }
 
+bool Observers::wants_compositions() const {
+    for (const Observer* observer : _observers)
+        if (observer->wants_compositions()) return true;
+    return false;
+}
+
 bool Observers::admit(const Algorithm& engine, const sym::StateRule* rule) {
     for (Observer* observer : _observers)
         if (!observer->admit(engine, rule)) return false;
