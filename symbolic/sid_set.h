@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "symbolic/pool.h"
+
 namespace sym {
 
 // A set of state identifiers kept as a sorted vector. Rules hold many small
@@ -17,7 +19,7 @@ namespace sym {
 class SidSet {
 public:
     typedef size_t value_type;
-    typedef std::vector<size_t>::const_iterator const_iterator;
+    typedef std::vector<size_t, PoolAllocator<size_t>>::const_iterator const_iterator;
     typedef const_iterator iterator;
 
     SidSet() = default;
@@ -60,7 +62,7 @@ public:
     friend bool operator<(const SidSet& a, const SidSet& b) { return a._ids < b._ids; }
 
 private:
-    std::vector<size_t> _ids;
+    std::vector<size_t, PoolAllocator<size_t>> _ids;
 };
 
 }  // namespace sym

@@ -99,21 +99,9 @@ void StateRule::merge_partitions(const StateRule* provider, const Mapping& mappi
 }
 
 std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rule) const {
-    assert(this != rule);
     std::list<StateRule*> result;
-    Unifier unifier;
-    const Know* premise = rule->_knows.at(index).first;
-    if (_conclusion->type() == Fact::OKNOW) {
-        bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
-        bool needs_configuration = premise->term()->type() == Term::CONFG;
-        if (provides_configuration != needs_configuration) return result;
-    }
-    if (!_conclusion->try_unify(premise, unifier) || !unifier.loopfree()) return result;
     try {
-        for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
-            StateRule* composed = compose(mapping, unifier, index, rule);
-            if (composed) result.push_back(composed);
-        }
+        compose(index, rule, [&](StateRule* composed) { result.push_back(composed); });
     } catch (...) {
         // A model error in a later candidate: the rules built so far are still ours.
         for (StateRule* composed : result) delete composed;
@@ -122,8 +110,49 @@ std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rul
     return result;
 }
 
+void StateConstRule::compose(size_t index, const StateRule* rule, const std::function<void(StateRule*)>& take) const {
+    compose_candidates(index, rule, [&](const Mapping& mapping, const Unifier& unifier) {
+        StateRule* composed = compose(mapping, unifier, index, rule);
+        if (composed) take(composed);
+    });
+}
+
+size_t StateConstRule::count_compositions(size_t index, const StateRule* rule) const {
+    size_t count = 0;
+    compose_candidates(index, rule, [&](const Mapping& mapping, const Unifier& unifier) {
+        std::unique_ptr<StateRule> built(build(mapping, unifier, index, rule));
+        if (!built) return;
+        built->issue_renaming();
+        ++count;
+    });
+    return count;
+}
+
+void StateConstRule::compose_candidates(size_t index, const StateRule* rule,
+                                        const std::function<void(const Mapping&, const Unifier&)>& candidate) const {
+    assert(this != rule);
+    Unifier unifier;
+    const Know* premise = rule->_knows.at(index).first;
+    if (_conclusion->type() == Fact::OKNOW) {
+        bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
+        bool needs_configuration = premise->term()->type() == Term::CONFG;
+        if (provides_configuration != needs_configuration) return;
+    }
+    if (!_conclusion->try_unify(premise, unifier) || !unifier.loopfree()) return;
+    for (const Mapping& mapping : partition_mappings(this, rule, unifier)) candidate(mapping, unifier);
+}
+
 StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, size_t index,
                                    const StateRule* rule) const {
+    StateRule* built = build(mappings, unifier, index, rule);
+    if (built) {
+        Renamer renamer;
+        built->rename(renamer);
+    }
+    return built;
+}
+
+StateRule* StateConstRule::build(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const {
     assert(_partitions.size() == mappings.size());
     std::unique_ptr<StateRule> ret;
     try {
@@ -153,8 +182,6 @@ StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, siz
         }
 
         ret->validate();
-        Renamer renamer;
-        ret->rename(renamer);
     } catch (UnifyFailed&) {
         return nullptr;
     }

@@ -29,28 +29,45 @@ struct Removeables {
 
 }  // namespace
 
-void StateRule::count_ids(std::map<unsigned, unsigned>& counts, const std::set<unsigned>& ids) {
-    for (unsigned id : ids) ++counts[id];
+void IdCounts::add_group(std::vector<unsigned>& ids) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    size_t middle = _ids.size();
+    _ids.insert(_ids.end(), ids.begin(), ids.end());
+    std::inplace_merge(_ids.begin(), _ids.begin() + static_cast<long>(middle), _ids.end());
 }
 
-std::map<unsigned, unsigned> StateRule::count_body(unsigned long mask) const {
-    std::map<unsigned, unsigned> counts;
-    for (const auto& know : _knows) count_ids(counts, know.first->subterms(mask));
-    for (const Event* event : _events) count_ids(counts, event->subterms(mask));
-    for (const auto& state : _states) count_ids(counts, state.second.first->subterms(mask));
+void IdCounts::add_fact(const Fact* fact, unsigned long mask) {
+    _scratch.clear();
+    append_subterm_ids(fact, mask, _scratch);
+    add_group(_scratch);
+}
+
+void IdCounts::add_group(const std::set<unsigned>& ids) {
+    _scratch.assign(ids.begin(), ids.end());
+    add_group(_scratch);
+}
+
+unsigned IdCounts::count(unsigned id) const {
+    auto range = std::equal_range(_ids.begin(), _ids.end(), id);
+    return static_cast<unsigned>(range.second - range.first);
+}
+
+IdCounts StateRule::count_body(unsigned long mask) const {
+    IdCounts counts;
+    for (const auto& know : _knows) counts.add_fact(know.first, mask);
+    for (const Event* event : _events) counts.add_fact(event, mask);
+    for (const auto& state : _states) counts.add_fact(state.second.first, mask);
     return counts;
 }
 
-void StateRule::drop_unconstrained(const std::map<unsigned, unsigned>& counts) {
+void StateRule::drop_unconstrained(const IdCounts& counts) {
     for (auto know = _knows.begin(); know != _knows.end();) {
         const Term* term = know->first->term();
-        if (term->type() == Term::VARIA || term->type() == Term::CONFG) {
-            auto count = counts.find(term->name().id());
-            if (count != counts.end() && count->second == 1) {
-                delete know->first;
-                know = _knows.erase(know);
-                continue;
-            }
+        if ((term->type() == Term::VARIA || term->type() == Term::CONFG) && counts.count(term->name().id()) == 1) {
+            delete know->first;
+            know = _knows.erase(know);
+            continue;
         }
         ++know;
     }
@@ -132,8 +149,8 @@ void StateRule::validate() {
         }
     }
 
-    std::map<unsigned, unsigned> counts = count_body(Term::BINDABLE);
-    count_ids(counts, conclusion_subterms(Term::BINDABLE));
+    IdCounts counts = count_body(Term::BINDABLE);
+    counts.add_group(conclusion_subterms(Term::BINDABLE));
 
     // A state is redundant beside an earlier state of its process when nothing
     // lies between them and it differs only in variables used nowhere else.
@@ -159,8 +176,7 @@ void StateRule::validate() {
             if (!state.second.first->try_unify_to(previous->second.first, match) || !match.loopfree()) continue;
             bool local = true;
             for (unsigned id : match.keys()) {
-                auto count = counts.find(id);
-                if (count == counts.end() || count->second != 1) {
+                if (counts.count(id) != 1) {
                     local = false;
                     break;
                 }
@@ -245,8 +261,8 @@ void StateRule::validate() {
 }
 
 void StateConstRule::simplify() {
-    std::map<unsigned, unsigned> counts = count_body(Term::VARIA | Term::CONFG);
-    count_ids(counts, _conclusion->subterms(Term::VARIA | Term::CONFG));
+    IdCounts counts = count_body(Term::VARIA | Term::CONFG);
+    counts.add_fact(_conclusion, Term::VARIA | Term::CONFG);
     drop_unconstrained(counts);
     for (const auto& know : _knows)
         if (know.first->equal(_conclusion)) throw UnifyFailed();
@@ -258,10 +274,10 @@ void StateConstRule::simplify() {
 }
 
 void StateTransRule::simplify() {
-    std::map<unsigned, unsigned> counts = count_body(Term::VARIA | Term::CONFG);
+    IdCounts counts = count_body(Term::VARIA | Term::CONFG);
     for (const auto& conversion : _conversions) {
-        if (conversion.first) count_ids(counts, conversion.first->subterms(Term::VARIA | Term::CONFG));
-        count_ids(counts, conversion.second->subterms(Term::VARIA | Term::CONFG));
+        if (conversion.first) counts.add_fact(conversion.first, Term::VARIA | Term::CONFG);
+        counts.add_fact(conversion.second, Term::VARIA | Term::CONFG);
     }
     drop_unconstrained(counts);
 }

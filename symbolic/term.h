@@ -4,6 +4,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "symbolic/model.h"
 #include "symbolic/name.h"
@@ -112,6 +113,10 @@ public:
     }
     void signature(const Unifier& unifier, std::ostream& os) const override { this->bound_signature(unifier, os); }
 };
+
+// Appends the identifiers that subterms(mask, ids) collects, in the order
+// met, repeats included.
+void append_subterm_ids(const Term* term, unsigned long mask, std::vector<unsigned>& ids);
 
 // Appends the term's signature, read through the substitution when there is
 // one: the same text as signature(), built without a stream.

@@ -215,22 +215,32 @@ size_t fingerprint(const std::list<StateRule*>& rules) {
 template <class Rule>
 void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, WorkQueue<Rule>& queue,
                   const Watch& watch) {
-    IssuedRange issued;
-    issued.names_from = sym::namer.index();
-    issued.sids_from = StateRule::_sid;
-    std::list<StateRule*> results = provider->compose(index, consumer);
-    if (results.empty()) return;
     if (watch.defer) {
+        IssuedRange issued;
+        issued.names_from = sym::namer.index();
+        issued.sids_from = StateRule::_sid;
+        size_t made = provider->count_compositions(index, consumer);
+        if (made == 0) return;
         issued.names_to = sym::namer.index();
         issued.sids_to = StateRule::_sid;
-        Deferred<Rule> deferred{provider, index, consumer, results.size(), issued};
+        Deferred<Rule> deferred{provider, index, consumer, made, issued};
 #ifdef VORN_CROSSCHECK
+        // The count against the rules themselves, made from the same identifiers.
+        sym::namer.reissue_from(issued.names_from);
+        StateRule::_sid = issued.sids_from;
+        std::list<StateRule*> results = provider->compose(index, consumer);
         deferred.fingerprint = fingerprint(results);
-#endif
         for (StateRule* result : results) delete result;
+        if (results.size() != made || sym::namer.index() != issued.names_to || StateRule::_sid != issued.sids_to) {
+            std::cerr << "counting compositions disagrees with making them" << std::endl;
+            std::abort();
+        }
+#endif
         queue.push(deferred);
         return;
     }
+    std::list<StateRule*> results = provider->compose(index, consumer);
+    if (results.empty()) return;
     if (watch.observer) watch.observer->composed(provider, index, consumer, results);
     if (std::ostream* trace = watch.trace) {
         *trace << std::endl;
