@@ -41,8 +41,7 @@ public:
 
 private:
     // Identifiers, once per fact that holds them, kept sorted.
-    std::vector<unsigned> _ids;
-    std::vector<unsigned> _scratch;
+    std::vector<unsigned, PoolAllocator<unsigned>> _ids;
 };
 
 // A rule of the protocol model: knowledge premises, event premises and the

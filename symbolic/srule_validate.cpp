@@ -38,14 +38,16 @@ void IdCounts::add_group(std::vector<unsigned>& ids) {
 }
 
 void IdCounts::add_fact(const Fact* fact, unsigned long mask) {
-    _scratch.clear();
-    append_subterm_ids(fact, mask, _scratch);
-    add_group(_scratch);
+    thread_local std::vector<unsigned> ids;
+    ids.clear();
+    append_subterm_ids(fact, mask, ids);
+    add_group(ids);
 }
 
 void IdCounts::add_group(const std::set<unsigned>& ids) {
-    _scratch.assign(ids.begin(), ids.end());
-    add_group(_scratch);
+    thread_local std::vector<unsigned> copy;
+    copy.assign(ids.begin(), ids.end());
+    add_group(copy);
 }
 
 unsigned IdCounts::count(unsigned id) const {
@@ -128,23 +130,42 @@ void StateRule::validate() {
 
     if (!unifier.loopfree()) throw UnifyFailed();
 
+    // The substitution is complete from here on: each state's key is made once.
+    thread_local std::vector<std::pair<SID, std::string>> keys;
+    keys.resize(_states.size());
+    {
+        size_t i = 0;
+        for (const auto& state : _states) {
+            keys[i].first = state.first;
+            keys[i++].second = state.second.first->key(unifier);
+        }
+    }
+    auto key_of = [&](SID sid) -> const std::string& {
+        return std::lower_bound(keys.begin(), keys.end(), sid,
+                                [](const std::pair<SID, std::string>& entry, SID s) { return entry.first < s; })
+            ->second;
+    };
+
     // A state must not have the key of a state that no longer holds.
     for (size_t p = 0; p < _past_states.size(); ++p) {
         std::string past = _past_states[p]->key(unifier);
-        for (const auto& state : _states)
-            if (state.second.first->key(unifier) == past) throw UnifyFailed();
+        for (const auto& key : keys)
+            if (key.second == past) throw UnifyFailed();
         for (size_t q = p + 1; q < _past_states.size(); ++q)
             if (_past_states[q]->key(unifier) == past) throw UnifyFailed();
     }
 
     // Two processes cannot have the same key.
-    std::set<std::string> process_keys;
+    thread_local std::vector<const std::string*> process_keys;
+    process_keys.clear();
     for (auto i = _partitions.begin(); i != _partitions.end(); ++i) {
         assert(i->first.empty() == false);
         for (SID sid : i->first) {
-            auto found = _states.find(sid);
-            if (found == _states.end()) continue;
-            if (!process_keys.insert(found->second.first->key(unifier)).second) throw UnifyFailed();
+            if (_states.find(sid) == _states.end()) continue;
+            const std::string& key = key_of(sid);
+            for (const std::string* other : process_keys)
+                if (*other == key) throw UnifyFailed();
+            process_keys.push_back(&key);
             break;
         }
     }
@@ -154,14 +175,21 @@ void StateRule::validate() {
 
     // A state is redundant beside an earlier state of its process when nothing
     // lies between them and it differs only in variables used nowhere else.
-    std::map<SID, SID> redundant;
+    // Folds, in ascending order of the folded state.
+    thread_local std::vector<std::pair<SID, SID>> redundant;
+    redundant.clear();
+    auto folded = [&](SID sid) {
+        for (const auto& fold : redundant)
+            if (fold.first == sid) return true;
+        return false;
+    };
     for (const auto& state : _states) {
         const SID s = state.first;
-        std::string key = state.second.first->key(unifier);
+        const std::string& key = key_of(s);
         for (SID p : state.second.second) {
-            if (p == s || redundant.count(p)) continue;
+            if (p == s || folded(p)) continue;
             auto previous = _states.find(p);
-            if (previous == _states.end() || previous->second.first->key(unifier) != key) continue;
+            if (previous == _states.end() || key_of(p) != key) continue;
             bool between = false;
             for (SID d : state.second.second) {
                 if (d == s || previous->second.second.count(d)) continue;
@@ -182,7 +210,7 @@ void StateRule::validate() {
                 }
             }
             if (!local) continue;
-            redundant.emplace(s, p);
+            redundant.emplace_back(s, p);
             break;
         }
     }
