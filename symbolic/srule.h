@@ -14,6 +14,7 @@
 #include "symbolic/model.h"
 #include "symbolic/pool.h"
 #include "symbolic/sid_set.h"
+#include "symbolic/unifier.h"
 
 namespace sym {
 
@@ -191,6 +192,15 @@ public:
     std::list<StateRule*> compose(size_t index, const StateRule* rule) const;
     // The same, handing each composed rule, as soon as it is made, to `take`, which owns it then.
     void compose(size_t index, const StateRule* rule, const std::function<void(StateRule*)>& take) const;
+    // What compose(index, rule) builds its rules from: the substitution that
+    // resolves the premise and the partition mappings, in order; null when
+    // the conclusion does not fit the premise. It issues the names that
+    // compose issues before its first rule.
+    struct Candidates {
+        Unifier unifier;
+        std::vector<Mapping> mappings;
+    };
+    std::unique_ptr<Candidates> candidates(size_t index, const StateRule* rule) const;
     // How many rules compose(index, rule) makes, issuing the names and state
     // identifiers it issues, but without making the rules.
     size_t count_compositions(size_t index, const StateRule* rule) const;
@@ -208,10 +218,6 @@ protected:
     void simplify() override;
 
 private:
-    // The partition mappings of a composition, each with the substitution
-    // that resolves the premise; none when the conclusion does not fit it.
-    void compose_candidates(size_t index, const StateRule* rule,
-                            const std::function<void(const Mapping&, const Unifier&)>& candidate) const;
     // The composed rule of one mapping, validated but not yet renamed apart; null when contradictory.
     StateRule* build(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
 

@@ -111,35 +111,39 @@ std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rul
 }
 
 void StateConstRule::compose(size_t index, const StateRule* rule, const std::function<void(StateRule*)>& take) const {
-    compose_candidates(index, rule, [&](const Mapping& mapping, const Unifier& unifier) {
-        StateRule* composed = compose(mapping, unifier, index, rule);
+    std::unique_ptr<Candidates> all = candidates(index, rule);
+    if (!all) return;
+    for (const Mapping& mapping : all->mappings) {
+        StateRule* composed = compose(mapping, all->unifier, index, rule);
         if (composed) take(composed);
-    });
+    }
 }
 
 size_t StateConstRule::count_compositions(size_t index, const StateRule* rule) const {
+    std::unique_ptr<Candidates> all = candidates(index, rule);
+    if (!all) return 0;
     size_t count = 0;
-    compose_candidates(index, rule, [&](const Mapping& mapping, const Unifier& unifier) {
-        std::unique_ptr<StateRule> built(build(mapping, unifier, index, rule));
-        if (!built) return;
+    for (const Mapping& mapping : all->mappings) {
+        std::unique_ptr<StateRule> built(build(mapping, all->unifier, index, rule));
+        if (!built) continue;
         built->issue_renaming();
         ++count;
-    });
+    }
     return count;
 }
 
-void StateConstRule::compose_candidates(size_t index, const StateRule* rule,
-                                        const std::function<void(const Mapping&, const Unifier&)>& candidate) const {
+std::unique_ptr<StateConstRule::Candidates> StateConstRule::candidates(size_t index, const StateRule* rule) const {
     assert(this != rule);
-    Unifier unifier;
+    auto all = std::make_unique<Candidates>();
     const Know* premise = rule->_knows.at(index).first;
     if (_conclusion->type() == Fact::OKNOW) {
         bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
         bool needs_configuration = premise->term()->type() == Term::CONFG;
-        if (provides_configuration != needs_configuration) return;
+        if (provides_configuration != needs_configuration) return nullptr;
     }
-    if (!_conclusion->try_unify(premise, unifier) || !unifier.loopfree()) return;
-    for (const Mapping& mapping : partition_mappings(this, rule, unifier)) candidate(mapping, unifier);
+    if (!_conclusion->try_unify(premise, all->unifier) || !all->unifier.loopfree()) return nullptr;
+    all->mappings = partition_mappings(this, rule, all->unifier);
+    return all;
 }
 
 StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, size_t index,

@@ -202,16 +202,16 @@ Rule* configuration_variant(const Rule* rule, size_t select, const Watch& watch)
 }
 
 #ifdef VORN_CROSSCHECK
-size_t fingerprint(const std::list<StateRule*>& rules) {
+size_t fingerprint(const StateRule* rule) {
     std::ostringstream text;
-    for (const StateRule* rule : rules) rule->info(text);
+    rule->info(text);
     return std::hash<std::string>()(text.str());
 }
 #endif
 
 // Composes the provider into the consumer's premise; reports and queues the
 // results, or when they are deferred, counts them, notes the identifiers
-// they took, lets them go and queues the composition in their place.
+// they take and queues the composition in their place.
 template <class Rule>
 void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, WorkQueue<Rule>& queue,
                   const Watch& watch) {
@@ -223,13 +223,13 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
         if (made == 0) return;
         issued.names_to = sym::namer.index();
         issued.sids_to = StateRule::_sid;
-        Deferred<Rule> deferred{provider, index, consumer, made, issued};
+        Deferred<Rule> deferred{provider, index, consumer, made, issued, 0, nullptr, {}};
 #ifdef VORN_CROSSCHECK
         // The count against the rules themselves, made from the same identifiers.
         sym::namer.reissue_from(issued.names_from);
         StateRule::_sid = issued.sids_from;
         std::list<StateRule*> results = provider->compose(index, consumer);
-        deferred.fingerprint = fingerprint(results);
+        for (StateRule* result : results) deferred.fingerprints.push_back(fingerprint(result));
         for (StateRule* result : results) delete result;
         if (results.size() != made || sym::namer.index() != issued.names_to || StateRule::_sid != issued.sids_to) {
             std::cerr << "counting compositions disagrees with making them" << std::endl;
@@ -255,36 +255,65 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
     for (StateRule* result : results) queue.push(static_cast<Rule*>(result));
 }
 
-// Makes the rules of a deferred composition again, with the identifiers
-// they took the first time, in its place at the front of the queue.
+// The most rules made at once from a deferred composition: one step may make
+// a great many, of which the queue need only hold what is tried next.
+const size_t deferred_chunk = 1024;
+
+// Makes the next rules of a deferred composition again, with the identifiers
+// they took the first time, in its place at the front of the queue; what is
+// left of it stays deferred behind them.
 template <class Rule>
 void make_deferred(WorkQueue<Rule>& queue) {
     Deferred<Rule> deferred = queue.take_deferred();
+    std::list<StateRule*> results;
+    bool rest = false;
     struct Restore {
         WorkQueue<Rule>& queue;
         const Deferred<Rule>& deferred;
+        bool& rest;
+        std::list<StateRule*>& results;
         sym::Name::ID names = sym::namer.index();
         size_t sids = StateRule::_sid;
         ~Restore() {
             sym::namer.reissue_from(names);
             StateRule::_sid = sids;
-            queue.release(deferred);
+            if (!rest) queue.release(deferred);
+            for (StateRule* result : results) delete result;
         }
-    } restore{queue, deferred};
+    } restore{queue, deferred, rest, results, sym::namer.index(), StateRule::_sid};
     sym::namer.reissue_from(deferred.issued.names_from);
     StateRule::_sid = deferred.issued.sids_from;
-    std::list<StateRule*> results = deferred.provider->compose(deferred.index, deferred.consumer);
-    bool same = results.size() == deferred.rules && sym::namer.index() == deferred.issued.names_to &&
-                StateRule::_sid == deferred.issued.sids_to;
+    auto candidates = deferred.candidates;
+    if (!candidates) candidates = deferred.provider->candidates(deferred.index, deferred.consumer);
+    size_t next = deferred.first_mapping;
+    while (candidates && next < candidates->mappings.size() && results.size() < deferred_chunk) {
+        StateRule* result =
+            deferred.provider->compose(candidates->mappings[next++], candidates->unifier, deferred.index, deferred.consumer);
+        if (result) results.push_back(result);
+    }
+    rest = results.size() < deferred.rules;
+    bool same = rest ? candidates && next < candidates->mappings.size()
+                     : results.size() == deferred.rules && sym::namer.index() == deferred.issued.names_to &&
+                           StateRule::_sid == deferred.issued.sids_to;
 #ifdef VORN_CROSSCHECK
-    same = same && fingerprint(results) == deferred.fingerprint;
+    size_t at = deferred.fingerprints.size() - deferred.rules;
+    for (const StateRule* result : results) same = same && fingerprint(result) == deferred.fingerprints.at(at++);
 #endif
     if (!same) {
-        for (StateRule* result : results) delete result;
         std::cerr << "a deferred composition came out differently the second time" << std::endl;
         std::abort();
     }
+    if (rest) {
+        Deferred<Rule> left = deferred;
+        left.rules -= results.size();
+        left.first_mapping = next;
+        left.candidates = candidates;
+        left.issued.names_from = sym::namer.index();
+        left.issued.sids_from = StateRule::_sid;
+        queue.put_back(left);
+    }
     queue.put_back(results);
+    results.clear();
 }
 
 void print_separator(std::ostream* trace) {

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <deque>
 #include <list>
+#include <memory>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "symbolic/name.h"
 #include "symbolic/srule.h"
@@ -69,10 +71,15 @@ struct Deferred {
     const sym::StateConstRule* provider;
     size_t index;
     const Rule* consumer;
+    // The rules still to make, with the identifiers they take, from this
+    // partition mapping on.
     size_t rules;
     IssuedRange issued;
-    // The printed rules, hashed, in the cross-check build.
-    size_t fingerprint = 0;
+    size_t first_mapping = 0;
+    // Once the first rules are made: the substitution and the mappings.
+    std::shared_ptr<const sym::StateConstRule::Candidates> candidates;
+    // Each rule's printed form, hashed, in the cross-check build.
+    std::vector<size_t> fingerprints;
 };
 
 // The work queue of a closure, first in, first out: rules, and deferred
@@ -132,6 +139,12 @@ public:
     void release(const Deferred<Rule>& deferred) {
         _pins.unpin(deferred.provider);
         _pins.unpin(deferred.consumer);
+    }
+    // Puts what is left of a deferred composition back in front, pinned as it was.
+    void put_back(const Deferred<Rule>& deferred) {
+        _items.push_front(nullptr);
+        _deferred.push_front(deferred);
+        _rules += deferred.rules;
     }
     // Puts rules back in front of the queue, in their order.
     template <class List>
