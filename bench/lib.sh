@@ -87,10 +87,12 @@ bench_run() {
 
 # As bench_run, measured: prints "STATUS SECONDS MAX-RSS-KB" for the vorn
 # process alone (bench/timed_run.py): a wrapper process would add milliseconds
-# to both builds and flatten the ratios of the small models.
+# to both builds and flatten the ratios of the small models. Arguments after
+# the fourth are options put before the model.
 bench_timed_run() {
   local vorn=$1 model=$2 limit=$3 out=$4
-  python3 "$(dirname "${BASH_SOURCE[0]}")/timed_run.py" "$limit" "$out" "$out.err" "$vorn" "$model"
+  shift 4
+  python3 "$(dirname "${BASH_SOURCE[0]}")/timed_run.py" "$limit" "$out" "$out.err" "$vorn" "$@" "$model"
 }
 
 # True if $1 is a whole number greater than zero.
