@@ -61,7 +61,7 @@ void append_subterm_ids(const Fact* fact, unsigned long mask, std::vector<unsign
 ArgumentFact::ArgumentFact(Type type, const Name& predicate) : Fact(type, predicate) {}
 
 ArgumentFact::~ArgumentFact() {
-    for (auto& argument : _arguments) delete argument.second;
+    for (auto& argument : _arguments) Term::release(argument.second);
 }
 
 void ArgumentFact::print(Text& out) const {

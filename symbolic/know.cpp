@@ -7,9 +7,19 @@
 
 namespace sym {
 
-Know::Know(Term* term) : Fact(OKNOW, namer.constant("know")), _term(term) {}
+namespace {
 
-Know::~Know() { delete _term; }
+// The predicate of every knowledge fact, named when the first is made.
+const Name& know_name() {
+    static const Name name = namer.constant("know");
+    return name;
+}
+
+}  // namespace
+
+Know::Know(Term* term) : Fact(OKNOW, know_name()), _term(term) {}
+
+Know::~Know() { Term::release(_term); }
 
 bool Know::selectable() const {
     return selectable_term(_term);

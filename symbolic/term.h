@@ -30,7 +30,13 @@ public:
     static const unsigned long BINDABLE = VARIA | TMESP | CONFG | NONCE;
 
     Term(Type type, const Name& name);
-    ~Term() override = default;
+    // A shared term is never deleted: owners let it go with release().
+    ~Term() override { assert(!_shared); }
+    // Deletes a term its holder owns; a shared term stays.
+    static void release(const Term* term) {
+        if (term != nullptr && !term->_shared) delete term;
+    }
+    bool shared() const { return _shared; }
 
     Type type() const { return _type; }
     const Name& name() const { return _name; }
@@ -78,6 +84,8 @@ protected:
     void rename_name(Renamer& renamer);
 
     Type _type;
+    // Immutable and held by many: the interned constants.
+    bool _shared = false;
     Name _name;
 };
 

@@ -15,7 +15,7 @@ Unifier::Unifier(const Unifier& other) : _mapping(other._mapping) {
 }
 
 Unifier::~Unifier() {
-    for (const Term* term : _maintain) delete term;
+    for (const Term* term : _maintain) Term::release(term);
 }
 
 void Unifier::maintain(const Term* term) { _maintain.push_back(term); }

@@ -124,7 +124,7 @@ private:
     HeldIndex<sym::StateConstRule*> _ns_const_index;
     HeldIndex<std::pair<size_t, sym::StateTransRule*>> _se_trans_index;
     HeldIndex<sym::StateTransRule*> _ns_trans_index;
-    HeldIndex<sym::StateConstRule*> _final_index;
+    HeldIndex<sym::StateConstRule*> _final_index{false};
 
     // Scratch list of the partners of a newcomer.
     std::vector<FeatureIndex::Slot> _partners;

@@ -1,6 +1,7 @@
 #include "vorn/held_index.h"
 
 #include <algorithm>
+#include <cassert>
 #include <iterator>
 #include <limits>
 
@@ -82,9 +83,10 @@ void FeatureIndex::file(Slot slot) {
         }
         _nodes[node].rules.push_back(General{features.quick, slot});
     }
-    for (uint64_t entry : features.counts)
-        for (uint32_t count = 1; count <= capped_count(entry); ++count)
-            _containing[element(key_of(entry), count)].push_back(slot);
+    if (_converse)
+        for (uint64_t entry : features.counts)
+            for (uint32_t count = 1; count <= capped_count(entry); ++count)
+                _containing[element(key_of(entry), count)].push_back(slot);
     PartnerKey partner = _slots[slot].partner;
     if (partner == NOT_A_PARTNER) return;
     if (partner == WILDCARD)
@@ -177,6 +179,7 @@ void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<
 }
 
 void FeatureIndex::implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out) {
+    assert(_converse || !converse);
     out.clear();
     general_side(newcomer, out);
     if (converse) specific_side(newcomer, out);

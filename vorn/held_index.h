@@ -46,7 +46,9 @@ class FeatureIndex {
 public:
     typedef uint32_t Slot;
 
-    FeatureIndex() = default;
+    // Without `converse`, the list never asks whether a newcomer implies a
+    // held rule, and the lists for that question are not kept.
+    explicit FeatureIndex(bool converse = true) : _converse(converse) {}
     FeatureIndex(const FeatureIndex&) = delete;
     FeatureIndex& operator=(const FeatureIndex&) = delete;
 
@@ -98,6 +100,7 @@ private:
     void general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) ;
     void specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out);
 
+    const bool _converse;
     std::vector<Filed> _slots;
     size_t _released = 0;
 
@@ -131,6 +134,8 @@ template <class Entry>
 class HeldIndex : public FeatureIndex {
 public:
     typedef typename std::list<Entry>::iterator Position;
+
+    explicit HeldIndex(bool converse = true) : FeatureIndex(converse) {}
 
     Position position(Slot slot) const { return _positions[slot]; }
 
