@@ -461,7 +461,7 @@ private:
         }
     }
 
-    void add_checks(Kind kind, const std::vector<uint64_t>& orders) {
+    void add_checks(Kind kind, const RuleFeatures::Counts& orders) {
         for (unsigned fact = 0; fact < orders.size(); ++fact) {
             uint64_t bits = orders[fact];
             for (unsigned later = 0; bits != 0; ++later, bits >>= 1)
@@ -472,7 +472,7 @@ private:
     bool in_order(const Check& check) const {
         unsigned later = _assigned[STATE][check.later];
         unsigned image = _assigned[check.kind][check.fact];
-        const std::vector<uint64_t>& orders = check.kind == STATE ? _s->state_order_bits : _s->know_order_bits;
+        const RuleFeatures::Counts& orders = check.kind == STATE ? _s->state_order_bits : _s->know_order_bits;
         return (orders[image] >> later) & 1;
     }
 
