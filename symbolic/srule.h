@@ -41,8 +41,9 @@ public:
     unsigned count(unsigned id) const;
 
 private:
-    // Identifiers, once per fact that holds them, kept sorted.
-    std::vector<unsigned, PoolAllocator<unsigned>> _ids;
+    // Identifiers, once per fact that holds them, sorted when first counted.
+    mutable std::vector<unsigned, PoolAllocator<unsigned>> _ids;
+    mutable bool _sorted = true;
 };
 
 // A rule of the protocol model: knowledge premises, event premises and the

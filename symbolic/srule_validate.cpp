@@ -32,9 +32,8 @@ struct Removeables {
 void IdCounts::add_group(std::vector<unsigned>& ids) {
     std::sort(ids.begin(), ids.end());
     ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    size_t middle = _ids.size();
     _ids.insert(_ids.end(), ids.begin(), ids.end());
-    std::inplace_merge(_ids.begin(), _ids.begin() + static_cast<long>(middle), _ids.end());
+    _sorted = false;
 }
 
 void IdCounts::add_fact(const Fact* fact, unsigned long mask) {
@@ -51,6 +50,10 @@ void IdCounts::add_group(const std::set<unsigned>& ids) {
 }
 
 unsigned IdCounts::count(unsigned id) const {
+    if (!_sorted) {
+        std::sort(_ids.begin(), _ids.end());
+        _sorted = true;
+    }
     auto range = std::equal_range(_ids.begin(), _ids.end(), id);
     return static_cast<unsigned>(range.second - range.first);
 }
