@@ -6,11 +6,14 @@
 # Builds the revision BASE_REV and the working tree as it is (uncommitted changes
 # included) in release mode, in a temporary folder, then runs both on each
 # benchmark model (*.vorn in $VORN_BENCH_MODELS, by default ../shared/bench from
-# the repository root), each model of examples/ and each case study of
-# examples/case_studies/ (with the options of its "// Limit: " line, if any:
-# those runs do not end by themselves), alternating base and new
+# the repository root) and each model of examples/, alternating base and new
 # (A B A B ...) so that a drift of the machine's speed touches both alike. Each
 # run writes its report to a file and is measured by /usr/bin/time.
+#
+# Small models run twice, with the whole trace and report-only (-q, a row of
+# its own); ns3 runs report-only, ns4 too with -L, and bench/large/ models with
+# the options of their NAME.args file (key_wrapping: -q --max-rules 220).
+# Larger models (ns5, ...) run only when named with -m.
 #
 # One row per model: the median wall time of each build, their ratio base/new
 # (above 1: the new build is faster), the median peak memory of each, and
@@ -27,14 +30,16 @@ usage() {
 usage: bench/compare.sh [options] BASE_REV
 
 Builds BASE_REV and the working tree, runs both alternately on the benchmark
-models, the examples and the case studies, and prints per model: median wall
-time of each build, speed-up (base/new), median peak memory (KB) and whether
-the reports (time line masked) are identical.
+models and the examples, and prints per model: median wall time of each build,
+speed-up (base/new), median peak memory (KB) and whether the reports (time line
+masked) are identical.
 
 options:
   -n RUNS     runs of each build on each model (default 5)
   -t SECONDS  time limit of one run (default 300)
-  -m NAMES    only these models, comma-separated names without .vorn (e.g. ns1,nsl2)
+  -m NAMES    only these models, comma-separated names without .vorn (e.g. ns1,nsl2);
+              a model named here runs even when it is large
+  -L          also ns4 (report-only): a few minutes for the base build
   -d DIR      folder of the benchmark models (default \$VORN_BENCH_MODELS, or
               ../shared/bench from the repository root)
   -k DIR      where to keep the reports that differ (default: a new folder in \${TMPDIR:-/tmp})
@@ -50,6 +55,7 @@ root=$(cd "$here/.." && pwd)
 runs=5
 limit=300
 only=
+large=0
 models_dir=${VORN_BENCH_MODELS:-$root/../shared/bench}
 keep=
 base_rev=
@@ -59,6 +65,7 @@ while [ $# -gt 0 ]; do
     -n) [ $# -ge 2 ] || bench_die "-n needs a value"; runs=$2; shift 2 ;;
     -t) [ $# -ge 2 ] || bench_die "-t needs a value"; limit=$2; shift 2 ;;
     -m) [ $# -ge 2 ] || bench_die "-m needs a value"; only=$2; shift 2 ;;
+    -L) large=1; shift ;;
     -d) [ $# -ge 2 ] || bench_die "-d needs a value"; models_dir=$2; shift 2 ;;
     -k) [ $# -ge 2 ] || bench_die "-k needs a value"; keep=$2; shift 2 ;;
     -*) usage >&2; bench_die "unknown option: $1" ;;
@@ -72,26 +79,28 @@ bench_is_seconds "$limit" || bench_die "-t wants a number of seconds above 0, no
 bench_need git cmake ninja tar timeout sha256sum /usr/bin/time
 bench_commit "$base_rev" > /dev/null || bench_die "not a revision: $base_rev"
 
-# The models: name -> path; the benchmark models first, then the examples.
+# The models: name -> path; the benchmark models first, then bench/large/,
+# the examples and the case studies.
 declare -A path_of=()
 names=()
-if [ -d "$models_dir" ]; then
-  for model in "$models_dir"/*.vorn; do
-    [ -e "$model" ] || continue
-    name=$(basename "$model" .vorn)
-    path_of[$name]=$model
-    names+=("$name")
-  done
-else
-  echo "note: no benchmark models folder $models_dir; examples only" >&2
-fi
-for model in "$root"/examples/*.vorn "$root"/examples/case_studies/*.vorn; do
-  [ -e "$model" ] || continue
+add_model() {
+  local model=$1 name
   name=$(basename "$model" .vorn)
   [ -z "${path_of[$name]:-}" ] || bench_die "two models named $name"
   path_of[$name]=$model
   names+=("$name")
+}
+if [ -d "$models_dir" ]; then
+  for model in "$models_dir"/*.vorn; do
+    [ -e "$model" ] && add_model "$model"
+  done
+else
+  echo "note: no benchmark models folder $models_dir; examples only" >&2
+fi
+for model in "$here"/large/*.vorn "$root"/examples/*.vorn "$root"/examples/case_studies/*.vorn; do
+  [ -e "$model" ] && add_model "$model"
 done
+named=0
 if [ -n "$only" ]; then
   IFS=, read -r -a wanted <<< "$only"
   wanted=("${wanted[@]%.vorn}")
@@ -99,8 +108,39 @@ if [ -n "$only" ]; then
     [ -n "${path_of[$name]:-}" ] || bench_die "no model named '$name'; there are: ${names[*]}"
   done
   names=("${wanted[@]}")
+  named=1
 fi
-[ ${#names[@]} -gt 0 ] || bench_die "no models to run"
+
+# The runs of a model, one line each: its label, a tab, its options.
+runs_of() {
+  local name=$1 model=${path_of[$1]}
+  if [ -f "${model%.vorn}.args" ]; then
+    printf '%s\t%s\n' "$name" "$(tr '\n' ' ' < "${model%.vorn}.args")"
+    return
+  fi
+  case $name in
+    ns3) printf '%s -q\t-q\n' "$name" ;;
+    ns4) [ $large = 1 ] || [ $named = 1 ] && printf '%s -q\t-q\n' "$name" ;;
+    ns[5-9] | ns[1-9][0-9] | nsl[4-9]) [ $named = 1 ] && printf '%s -q\t-q\n' "$name" ;;
+    *)
+      # A model whose saturation does not end names its limit.
+      local limit_options
+      limit_options=$(bench_model_options "$model")
+      printf '%s\t%s\n%s -q\t-q %s\n' "$name" "$limit_options" "$name" "$limit_options"
+      ;;
+  esac
+  return 0
+}
+labels=()
+declare -A model_of=() options_of=()
+for name in "${names[@]}"; do
+  while IFS=$'\t' read -r label options; do
+    labels+=("$label")
+    model_of[$label]=${path_of[$name]}
+    options_of[$label]=$options
+  done < <(runs_of "$name")
+done
+[ ${#labels[@]} -gt 0 ] || bench_die "no models to run"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-compare.XXXXXX") || bench_die "cannot make a temporary folder"
 trap 'rm -rf "$work"' EXIT
@@ -136,22 +176,23 @@ echo "base: $base_rev ($(git -C "$root" rev-parse --short "$(bench_commit "$base
 echo "new:  $(bench_tree_label)"
 echo "$runs runs of each, alternating; time limit ${limit} s a run; times in seconds, memory in KB"
 echo
-format='%-24s %9s %9s %8s %10s %10s  %s\n'
+format='%-24s %9s %9s %9s %8s %10s %10s  %s\n'
 # shellcheck disable=SC2059
-printf "$format" model base-s new-s speed-up base-KB new-KB output
+printf "$format" model rules base-s new-s speed-up base-KB new-KB output
 status=0
-for name in "${names[@]}"; do
-  model=${path_of[$name]}
+for name in "${labels[@]}"; do
+  model=${model_of[$name]}
+  read -r -a options <<< "${options_of[$name]}"
   declare -A timed_out=([base]=0 [new]=0) done_runs=([base]=0 [new]=0)
   reference=
+  rules=-
   differs=0
   : > "$work/base.wall"; : > "$work/new.wall"; : > "$work/base.kb"; : > "$work/new.kb"
   for ((i = 1; i <= runs; i++)); do
     for side in base new; do
       [ "${timed_out[$side]}" = 0 ] || continue
       report=$work/report
-      # shellcheck disable=SC2046
-      read -r code wall kb <<< "$(bench_timed_run "${vorn_of[$side]}" "$model" "$limit" "$report" $(bench_model_options "$model"))"
+      read -r code wall kb <<< "$(bench_timed_run "${vorn_of[$side]}" "$model" "$limit" "$report" "${options[@]}")"
       if [ "$code" = 124 ] || [ "$code" = 137 ]; then
         timed_out[$side]=1
         continue
@@ -164,6 +205,7 @@ for name in "${names[@]}"; do
         reference=$digest
         reference_label="$side.run$i.status$code"
         cp "$report" "$work/reference"
+        rules=$(sed -n 's/^Overall Rule Generated: //p' "$report" | tail -n 1)
       elif [ "$digest" != "$reference" ]; then
         if [ $differs = 0 ]; then keep_report "$name" "$work/reference" "$reference_label"; fi
         keep_report "$name" "$report" "$side.run$i.status$code"
@@ -193,7 +235,7 @@ for name in "${names[@]}"; do
     fi
   done
   # shellcheck disable=SC2059
-  printf "$format" "$name" "$base_s" "$new_s" "$ratio" "$(median "$work/base.kb" %.0f)" \
+  printf "$format" "$name" "${rules:--}" "$base_s" "$new_s" "$ratio" "$(median "$work/base.kb" %.0f)" \
     "$(median "$work/new.kb" %.0f)" "$verdict"
 done
 

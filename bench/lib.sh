@@ -88,7 +88,7 @@ bench_run() {
 # As bench_run, measured: prints "STATUS SECONDS MAX-RSS-KB" for the vorn
 # process alone (bench/timed_run.py): a wrapper process would add milliseconds
 # to both builds and flatten the ratios of the small models. Arguments after
-# the fourth go to vorn before the model.
+# the fourth are options put before the model.
 bench_timed_run() {
   local vorn=$1 model=$2 limit=$3 out=$4
   shift 4

@@ -1,5 +1,7 @@
 #include "symbolic/constant.h"
 
+#include <unordered_map>
+
 #include "symbolic/config.h"
 #include "symbolic/print.h"
 
@@ -19,7 +21,18 @@ bool Constant::try_unify(const Term* term, Unifier& unifier, Option option) cons
 
 bool Constant::try_unify_to(const Term* term, Unifier&, Option) const { return leaf_equal(term); }
 
-Term* Constant::map(const Unifier&) const { return clone(); }
+const Constant* Constant::interned(const Name& name) {
+    // Never freed: rules hold them until the process ends.
+    static auto* table = new std::unordered_map<uint64_t, Constant*>;
+    Constant*& shared = (*table)[name.word()];
+    if (shared == nullptr) {
+        shared = new Constant(name);
+        shared->_shared = true;
+    }
+    return shared;
+}
+
+Term* Constant::map(const Unifier&) const { return const_cast<Constant*>(interned(_name)); }
 
 Term* Constant::rename(Renamer&) { return this; }
 

@@ -8,6 +8,9 @@ namespace sym {
 class Constant : public LeafTerm<Constant, Term::CONST> {
 public:
     explicit Constant(const Name& name);
+    // The one shared constant of this name: what map() gives, so that rules
+    // made from rules do not each hold a copy of every constant.
+    static const Constant* interned(const Name& name);
 
     void print(Text& out) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;

@@ -12,7 +12,7 @@ Event::Event(const Name& predicate) : ArgumentFact(EVENT, predicate) {}
 
 Event* Event::append(bool fresh, Term* term) {
     if (fresh && term->type() != Term::NONCE) {
-        delete term;
+        Term::release(term);
         throw common::UserError("append", "event nonce is not nonce");
     }
     _arguments.emplace_back(fresh, term);

@@ -47,10 +47,22 @@ bool Fact::selectable_term(const Term* term) {
     }
 }
 
+void append_subterm_ids(const Fact* fact, unsigned long mask, std::vector<unsigned>& ids) {
+    switch (fact->type()) {
+    case Fact::EVENT:
+    case Fact::STATE:
+        for (const auto& argument : static_cast<const ArgumentFact*>(fact)->arguments())
+            append_subterm_ids(argument.second, mask, ids);
+        return;
+    default:
+        for (unsigned id : fact->subterms(mask)) ids.push_back(id);
+    }
+}
+
 ArgumentFact::ArgumentFact(Type type, const Name& predicate) : Fact(type, predicate) {}
 
 ArgumentFact::~ArgumentFact() {
-    for (auto& argument : _arguments) delete argument.second;
+    for (auto& argument : _arguments) Term::release(argument.second);
 }
 
 void ArgumentFact::print(Text& out) const {

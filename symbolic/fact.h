@@ -59,7 +59,7 @@ protected:
 // Shared body of events and states: a predicate with flagged arguments.
 class ArgumentFact : public Fact {
 public:
-    typedef std::vector<std::pair<bool, Term*>> Arguments;
+    typedef std::vector<std::pair<bool, Term*>, PoolAllocator<std::pair<bool, Term*>>> Arguments;
 
     ArgumentFact(Type type, const Name& predicate);
     ~ArgumentFact() override;
@@ -86,6 +86,9 @@ protected:
 
     Arguments _arguments;
 };
+
+// Appends the identifiers that fact->subterms(mask) collects, repeats included.
+void append_subterm_ids(const Fact* fact, unsigned long mask, std::vector<unsigned>& ids);
 
 inline std::ostream& operator<<(std::ostream& os, const Fact& fact) {
     fact.info(os);

@@ -14,7 +14,7 @@ namespace sym {
 Function::Function(const Name& name) : Term(FUNCT, name) {}
 
 Function::~Function() {
-    for (Term* argument : _arguments) delete argument;
+    for (Term* argument : _arguments) release(argument);
 }
 
 Function* Function::append(Term* term) {

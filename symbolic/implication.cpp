@@ -136,17 +136,6 @@ void merge_counts(RuleFeatures::Counts& counts) {
     counts.shrink_to_fit();
 }
 
-// Every key of `general` is carried by at least as many facts of `specific`.
-bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
-    auto s = specific.begin();
-    for (uint64_t entry : general) {
-        while (s != specific.end() && (*s >> 32) < (entry >> 32)) ++s;
-        if (s == specific.end() || (*s >> 32) != (entry >> 32) || (*s & 0xffffffffu) < (entry & 0xffffffffu))
-            return false;
-    }
-    return true;
-}
-
 // Walks the terms of a rule: records arities and whether a configuration occurs.
 struct TermWalk {
     bool configuration = false;
@@ -284,12 +273,25 @@ RuleFeatures compute_features(const StateRule* rule) {
     return f;
 }
 
-bool may_imply(const StateRule* general, const StateRule* specific) {
-    if (!arities_consistent()) return true;
-    const RuleFeatures& g = general->features();
-    const RuleFeatures& s = specific->features();
+// Every key of `general` is carried by at least as many facts of `specific`.
+bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
+    auto s = specific.begin();
+    for (uint64_t entry : general) {
+        while (s != specific.end() && (*s >> 32) < (entry >> 32)) ++s;
+        if (s == specific.end() || (*s >> 32) != (entry >> 32) || (*s & 0xffffffffu) < (entry & 0xffffffffu))
+            return false;
+    }
+    return true;
+}
+
+bool may_imply_features(const RuleFeatures& g, const RuleFeatures& s) {
     if (!may_imply_quick(g.quick, s.quick)) return false;
     return !g.quick.pure || covered(g.counts, s.counts);
+}
+
+bool may_imply(const StateRule* general, const StateRule* specific) {
+    if (!arities_consistent()) return true;
+    return may_imply_features(general->features(), specific->features());
 }
 
 bool Matcher::symbol(const Term* pattern, const Term* instance) {
@@ -461,7 +463,7 @@ private:
         }
     }
 
-    void add_checks(Kind kind, const std::vector<uint64_t>& orders) {
+    void add_checks(Kind kind, const RuleFeatures::Counts& orders) {
         for (unsigned fact = 0; fact < orders.size(); ++fact) {
             uint64_t bits = orders[fact];
             for (unsigned later = 0; bits != 0; ++later, bits >>= 1)
@@ -472,7 +474,7 @@ private:
     bool in_order(const Check& check) const {
         unsigned later = _assigned[STATE][check.later];
         unsigned image = _assigned[check.kind][check.fact];
-        const std::vector<uint64_t>& orders = check.kind == STATE ? _s->state_order_bits : _s->know_order_bits;
+        const RuleFeatures::Counts& orders = check.kind == STATE ? _s->state_order_bits : _s->know_order_bits;
         return (orders[image] >> later) & 1;
     }
 

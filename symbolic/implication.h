@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "symbolic/pool.h"
+
 namespace sym {
 
 class Fact;
@@ -23,7 +25,7 @@ struct RuleFeatures {
     typedef uint64_t Key;
     // Sorted keys with the number of facts that carry each.
     // Sorted: a key's low 32 bits in the high half, its count in the low half.
-    typedef std::vector<uint64_t> Counts;
+    typedef std::vector<uint64_t, PoolAllocator<uint64_t>> Counts;
     static const unsigned BIT_WORDS = 4;
 
     // The fast search can take the rule as the general one: pure, at most 64
@@ -61,7 +63,7 @@ struct RuleFeatures {
     // Time order by position in the rule (states in ascending SID order), as
     // bit sets over state positions: for each state the states of its ordering
     // set; for each premise the states of the ordering sets of its knowledge set.
-    std::vector<uint64_t> state_order_bits, know_order_bits;
+    std::vector<uint64_t, PoolAllocator<uint64_t>> state_order_bits, know_order_bits;
 };
 
 // Computes the features of a rule and records the arities of its symbols.
@@ -95,6 +97,8 @@ void forget_arities();
 
 // The quick test, then for a pure general rule the counts of its symbols.
 bool may_imply(const StateRule* general, const StateRule* specific);
+// The same on the features alone, while arities_consistent().
+bool may_imply_features(const RuleFeatures& general, const RuleFeatures& specific);
 
 // The answer of a fast implication test; UNKNOWN leaves it to the reference.
 enum class Implied { NO, YES, UNKNOWN };

@@ -7,9 +7,9 @@
 
 namespace sym {
 
-Know::Know(Term* term) : Fact(OKNOW, namer.constant("know")), _term(term) {}
+Know::Know(Term* term) : Fact(OKNOW, namer.know()), _term(term) {}
 
-Know::~Know() { delete _term; }
+Know::~Know() { Term::release(_term); }
 
 bool Know::selectable() const {
     return selectable_term(_term);

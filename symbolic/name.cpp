@@ -4,7 +4,8 @@
 #include <charconv>
 #include <cstring>
 
-#include <set>
+#include <cassert>
+#include <map>
 
 #include "symbolic/config.h"
 #include "symbolic/print.h"
@@ -13,15 +14,34 @@ namespace sym {
 
 namespace {
 
-// The interned texts; nodes of a set keep their address.
-const std::string* intern(const std::string& text) {
-    static std::set<std::string> texts;
-    return &*texts.insert(text).first;
+struct Texts {
+    // Nodes of a map keep their address; the number of each text, and the texts by number.
+    std::map<std::string, uint64_t> numbers;
+    std::vector<const std::string*> by_number;
+};
+
+Texts& interned() {
+    static Texts* texts = new Texts;
+    return *texts;
+}
+
+uint64_t intern(const std::string& text) {
+    Texts& texts = interned();
+    auto found = texts.numbers.emplace(text, texts.by_number.size());
+    if (found.second) texts.by_number.push_back(&found.first->first);
+    return found.first->second;
 }
 
 }  // namespace
 
-Name::Name(Type type, const std::string& name, ID id) : _type(type), _name(intern(name)), _id(id) {}
+const std::vector<const std::string*>& Name::texts() { return interned().by_number; }
+
+uint64_t Name::pack(Type type, uint64_t text, ID id) {
+    assert(text <= TEXT_MASK && (uint64_t{id} >> (64 - ID_SHIFT)) == 0);
+    return (uint64_t{id} << ID_SHIFT) | (text << 1) | static_cast<uint64_t>(type);
+}
+
+Name::Name(Type type, const std::string& name, ID id) : _bits(pack(type, intern(name), id)) {}
 
 std::ostream& operator<<(std::ostream& os, const Name& name) {
     Text text;

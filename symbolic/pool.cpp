@@ -15,7 +15,7 @@ void pool_release(void* block, size_t) { ::operator delete(block); }
 namespace {
 
 const size_t GRAIN = 16;
-const size_t CLASSES = 8;  // blocks of up to 128 bytes
+const size_t CLASSES = 16;  // blocks of up to 256 bytes
 const size_t CHUNK = 32 * 1024;
 
 struct FreeBlock {

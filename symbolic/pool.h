@@ -13,6 +13,26 @@ namespace sym {
 void* pool_allocate(size_t size);
 void pool_release(void* block, size_t size);
 
+// The pool as the allocator of a standard container that rules hold: their
+// many small arrays and tree nodes come and go with the rules.
+template <class T>
+struct PoolAllocator {
+    typedef T value_type;
+    PoolAllocator() = default;
+    template <class U>
+    PoolAllocator(const PoolAllocator<U>&) {}
+    T* allocate(size_t n) { return static_cast<T*>(pool_allocate(n * sizeof(T))); }
+    void deallocate(T* block, size_t n) { pool_release(block, n * sizeof(T)); }
+    template <class U>
+    bool operator==(const PoolAllocator<U>&) const {
+        return true;
+    }
+    template <class U>
+    bool operator!=(const PoolAllocator<U>&) const {
+        return false;
+    }
+};
+
 // Gives a class hierarchy its memory from the pool; the hierarchy must have a
 // virtual destructor, so that delete passes the size of the object's own class.
 struct Pooled {

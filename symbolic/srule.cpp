@@ -1,5 +1,6 @@
 #include "symbolic/srule.h"
 
+#include <algorithm>
 #include <cassert>
 #include <memory>
 
@@ -7,6 +8,7 @@
 #include "symbolic/event.h"
 #include "symbolic/implication.h"
 #include "symbolic/know.h"
+#include "symbolic/namer.h"
 #include "symbolic/renamer.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
@@ -170,6 +172,39 @@ StateRule* StateRule::rename(Renamer& renamer) {
     }
     _latest = std::move(latest);
     return this;
+}
+
+void StateRule::issue_renaming() const {
+    thread_local std::vector<unsigned> ids;
+    ids.clear();
+    bool timed = false;
+    auto add = [&](const Fact* fact) {
+        // A timed knowledge fact also renames its timestamp, which subterms leaves out.
+        if (fact->type() == Fact::TKNOW) timed = true;
+        append_subterm_ids(fact, Term::BINDABLE, ids);
+    };
+    for (const Event* event : _events) add(event);
+    for (const auto& state : _states) add(state.second.first);
+    for (const auto& know : _knows) add(know.first);
+    for (const State* state : _past_states) add(state);
+    if (_type == CONSIST) {
+        add(static_cast<const StateConstRule*>(this)->conclusion());
+    } else {
+        for (const auto& conversion : static_cast<const StateTransRule*>(this)->conversions()) {
+            if (conversion.first) add(conversion.first);
+            add(conversion.second);
+        }
+    }
+    if (timed) {
+        // Rare: the renaming itself, on a copy.
+        std::unique_ptr<StateRule> copy(map(Unifier(), NONSELECTABLE));
+        Renamer renamer;
+        copy->rename(renamer);
+        return;
+    }
+    std::sort(ids.begin(), ids.end());
+    namer.reissue_from(namer.index() + static_cast<size_t>(std::unique(ids.begin(), ids.end()) - ids.begin()));
+    _sid += _states.size();
 }
 
 void StateRule::recompute_latest() {

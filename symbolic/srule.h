@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <list>
 #include <map>
 #include <memory>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "symbolic/model.h"
+#include "symbolic/pool.h"
 #include "symbolic/sid_set.h"
+#include "symbolic/unifier.h"
 
 namespace sym {
 
@@ -26,6 +29,23 @@ class StateTransRule;
 struct RuleFeatures;
 class Text;
 
+// How many facts of a rule each identifier occurs in: a fact (or a group of
+// facts counted as one) counts once however often it holds the identifier.
+class IdCounts {
+public:
+    // Counts the identifiers in `ids` once each; `ids` is reordered.
+    void add_group(std::vector<unsigned>& ids);
+    void add_fact(const Fact* fact, unsigned long mask);
+    void add_group(const std::set<unsigned>& ids);
+    // How many facts hold the identifier.
+    unsigned count(unsigned id) const;
+
+private:
+    // Identifiers, once per fact that holds them, sorted when first counted.
+    mutable std::vector<unsigned, PoolAllocator<unsigned>> _ids;
+    mutable bool _sorted = true;
+};
+
 // A rule of the protocol model: knowledge premises, event premises and the
 // protocol states that hold together, with one conclusion (consistent rule)
 // or a list of state conversions (transfer rule). A rule owns its facts.
@@ -37,11 +57,14 @@ public:
 
     typedef SidSet SIDs;
     // Premise, its configuration-selectable flag, and its knowledge set.
-    typedef std::vector<std::pair<Know*, std::pair<bool, SIDs>>> Knows;
+    typedef std::vector<std::pair<Know*, std::pair<bool, SIDs>>, PoolAllocator<std::pair<Know*, std::pair<bool, SIDs>>>>
+        Knows;
     // SID to state and its ordering set.
-    typedef std::map<SID, std::pair<State*, SIDs>> States;
+    typedef std::map<SID, std::pair<State*, SIDs>, std::less<SID>,
+                     PoolAllocator<std::pair<const SID, std::pair<State*, SIDs>>>>
+        States;
     // One entry per protocol process: its states, and the copy of a conversion source.
-    typedef std::vector<std::pair<SIDs, SIDs>> Partitions;
+    typedef std::vector<std::pair<SIDs, SIDs>, PoolAllocator<std::pair<SIDs, SIDs>>> Partitions;
     // One entry per partition: a partition index of the other rule, or NONSELECTABLE.
     typedef std::vector<size_t> Mapping;
     // One entry per conversion: chosen partition index and the covered SIDs.
@@ -92,6 +115,10 @@ public:
     virtual StateRule* map(const Unifier& unifier, Index except) const = 0;
     // Fresh variable names and fresh SIDs, in place.
     virtual StateRule* rename(Renamer& renamer);
+    // Issues as many names and SIDs as rename with a fresh renamer would,
+    // and changes nothing: one name per variable, timestamp, configuration
+    // or nonce symbol, one SID per state.
+    void issue_renaming() const;
 
 protected:
     friend class StateConstRule;
@@ -110,10 +137,9 @@ protected:
     virtual void simplify() = 0;
 
     // Counts, per identifier of the mask, the premises, events and states it occurs in.
-    std::map<unsigned, unsigned> count_body(unsigned long mask) const;
-    static void count_ids(std::map<unsigned, unsigned>& counts, const std::set<unsigned>& ids);
+    IdCounts count_body(unsigned long mask) const;
     // Drops premises knowing a variable or configuration that occurs nowhere else.
-    void drop_unconstrained(const std::map<unsigned, unsigned>& counts);
+    void drop_unconstrained(const IdCounts& counts);
     // Recomputes _latest: states with no strictly later state.
     void recompute_latest();
 
@@ -165,6 +191,20 @@ public:
     // Resolves premise `index` of `rule` with this rule's conclusion: every
     // composed rule that survives validation.
     std::list<StateRule*> compose(size_t index, const StateRule* rule) const;
+    // The same, handing each composed rule, as soon as it is made, to `take`, which owns it then.
+    void compose(size_t index, const StateRule* rule, const std::function<void(StateRule*)>& take) const;
+    // What compose(index, rule) builds its rules from: the substitution that
+    // resolves the premise and the partition mappings, in order; null when
+    // the conclusion does not fit the premise. It issues the names that
+    // compose issues before its first rule.
+    struct Candidates {
+        Unifier unifier;
+        std::vector<Mapping> mappings;
+    };
+    std::unique_ptr<Candidates> candidates(size_t index, const StateRule* rule) const;
+    // How many rules compose(index, rule) makes, issuing the names and state
+    // identifiers it issues, but without making the rules.
+    size_t count_compositions(size_t index, const StateRule* rule) const;
     // The one composed rule for a complete partition mapping, or null.
     StateRule* compose(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
 
@@ -179,6 +219,9 @@ protected:
     void simplify() override;
 
 private:
+    // The composed rule of one mapping, validated but not yet renamed apart; null when contradictory.
+    StateRule* build(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
+
     Fact* _conclusion;
 };
 

@@ -99,21 +99,9 @@ void StateRule::merge_partitions(const StateRule* provider, const Mapping& mappi
 }
 
 std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rule) const {
-    assert(this != rule);
     std::list<StateRule*> result;
-    Unifier unifier;
-    const Know* premise = rule->_knows.at(index).first;
-    if (_conclusion->type() == Fact::OKNOW) {
-        bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
-        bool needs_configuration = premise->term()->type() == Term::CONFG;
-        if (provides_configuration != needs_configuration) return result;
-    }
-    if (!_conclusion->try_unify(premise, unifier) || !unifier.loopfree()) return result;
     try {
-        for (const Mapping& mapping : partition_mappings(this, rule, unifier)) {
-            StateRule* composed = compose(mapping, unifier, index, rule);
-            if (composed) result.push_back(composed);
-        }
+        compose(index, rule, [&](StateRule* composed) { result.push_back(composed); });
     } catch (...) {
         // A model error in a later candidate: the rules built so far are still ours.
         for (StateRule* composed : result) delete composed;
@@ -122,8 +110,53 @@ std::list<StateRule*> StateConstRule::compose(size_t index, const StateRule* rul
     return result;
 }
 
+void StateConstRule::compose(size_t index, const StateRule* rule, const std::function<void(StateRule*)>& take) const {
+    std::unique_ptr<Candidates> all = candidates(index, rule);
+    if (!all) return;
+    for (const Mapping& mapping : all->mappings) {
+        StateRule* composed = compose(mapping, all->unifier, index, rule);
+        if (composed) take(composed);
+    }
+}
+
+size_t StateConstRule::count_compositions(size_t index, const StateRule* rule) const {
+    std::unique_ptr<Candidates> all = candidates(index, rule);
+    if (!all) return 0;
+    size_t count = 0;
+    for (const Mapping& mapping : all->mappings) {
+        std::unique_ptr<StateRule> built(build(mapping, all->unifier, index, rule));
+        if (!built) continue;
+        built->issue_renaming();
+        ++count;
+    }
+    return count;
+}
+
+std::unique_ptr<StateConstRule::Candidates> StateConstRule::candidates(size_t index, const StateRule* rule) const {
+    assert(this != rule);
+    auto all = std::make_unique<Candidates>();
+    const Know* premise = rule->_knows.at(index).first;
+    if (_conclusion->type() == Fact::OKNOW) {
+        bool provides_configuration = static_cast<const Know*>(_conclusion)->term()->type() == Term::CONFG;
+        bool needs_configuration = premise->term()->type() == Term::CONFG;
+        if (provides_configuration != needs_configuration) return nullptr;
+    }
+    if (!_conclusion->try_unify(premise, all->unifier) || !all->unifier.loopfree()) return nullptr;
+    all->mappings = partition_mappings(this, rule, all->unifier);
+    return all;
+}
+
 StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, size_t index,
                                    const StateRule* rule) const {
+    StateRule* built = build(mappings, unifier, index, rule);
+    if (built) {
+        Renamer renamer;
+        built->rename(renamer);
+    }
+    return built;
+}
+
+StateRule* StateConstRule::build(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const {
     assert(_partitions.size() == mappings.size());
     std::unique_ptr<StateRule> ret;
     try {
@@ -155,8 +188,6 @@ StateRule* StateConstRule::compose(const Mapping& mappings, Unifier unifier, siz
         }
 
         ret->validate();
-        Renamer renamer;
-        ret->rename(renamer);
     } catch (UnifyFailed&) {
         return nullptr;
     }

@@ -4,6 +4,7 @@
 #include "symbolic/event.h"
 #include "symbolic/implication.h"
 #include "symbolic/know.h"
+#include "symbolic/poll.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
@@ -24,6 +25,7 @@ std::vector<IndexMap> index_maps(size_t general, size_t specific, Match match) {
     std::vector<std::pair<IndexMap, IndexMap>> stack;
     stack.emplace_back(all, IndexMap{});
     while (!stack.empty()) {
+        poll();
         auto top = stack.back();
         stack.pop_back();
         const IndexMap& free = top.first;
@@ -153,6 +155,7 @@ bool StateRule::belong(const Unifier& unifier, const StateRule* rule) const {
         std::vector<Entry> stack;
         stack.emplace_back(std::make_pair(general, specific), std::map<SID, SID>{});
         while (!stack.empty()) {
+            poll();
             Entry top = stack.back();
             stack.pop_back();
             const std::map<SID, SID>& smap = top.second;
@@ -179,8 +182,10 @@ bool StateRule::belong(const Unifier& unifier, const StateRule* rule) const {
 
     for (const IndexMap& kmap : kmaps)
         for (const IndexMap& emap : emaps)
-            for (const auto& smap : smaps)
+            for (const auto& smap : smaps) {
+                poll();
                 if (belong(kmap, emap, smap, unifier, rule)) return true;
+            }
     return false;
 }
 

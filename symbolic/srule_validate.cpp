@@ -7,6 +7,7 @@
 #include "common/runtime.h"
 #include "symbolic/event.h"
 #include "symbolic/know.h"
+#include "symbolic/poll.h"
 #include "symbolic/renamer.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
@@ -28,28 +29,50 @@ struct Removeables {
 
 }  // namespace
 
-void StateRule::count_ids(std::map<unsigned, unsigned>& counts, const std::set<unsigned>& ids) {
-    for (unsigned id : ids) ++counts[id];
+void IdCounts::add_group(std::vector<unsigned>& ids) {
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    _ids.insert(_ids.end(), ids.begin(), ids.end());
+    _sorted = false;
 }
 
-std::map<unsigned, unsigned> StateRule::count_body(unsigned long mask) const {
-    std::map<unsigned, unsigned> counts;
-    for (const auto& know : _knows) count_ids(counts, know.first->subterms(mask));
-    for (const Event* event : _events) count_ids(counts, event->subterms(mask));
-    for (const auto& state : _states) count_ids(counts, state.second.first->subterms(mask));
+void IdCounts::add_fact(const Fact* fact, unsigned long mask) {
+    thread_local std::vector<unsigned> ids;
+    ids.clear();
+    append_subterm_ids(fact, mask, ids);
+    add_group(ids);
+}
+
+void IdCounts::add_group(const std::set<unsigned>& ids) {
+    thread_local std::vector<unsigned> copy;
+    copy.assign(ids.begin(), ids.end());
+    add_group(copy);
+}
+
+unsigned IdCounts::count(unsigned id) const {
+    if (!_sorted) {
+        std::sort(_ids.begin(), _ids.end());
+        _sorted = true;
+    }
+    auto range = std::equal_range(_ids.begin(), _ids.end(), id);
+    return static_cast<unsigned>(range.second - range.first);
+}
+
+IdCounts StateRule::count_body(unsigned long mask) const {
+    IdCounts counts;
+    for (const auto& know : _knows) counts.add_fact(know.first, mask);
+    for (const Event* event : _events) counts.add_fact(event, mask);
+    for (const auto& state : _states) counts.add_fact(state.second.first, mask);
     return counts;
 }
 
-void StateRule::drop_unconstrained(const std::map<unsigned, unsigned>& counts) {
+void StateRule::drop_unconstrained(const IdCounts& counts) {
     for (auto know = _knows.begin(); know != _knows.end();) {
         const Term* term = know->first->term();
-        if (term->type() == Term::VARIA || term->type() == Term::CONFG) {
-            auto count = counts.find(term->name().id());
-            if (count != counts.end() && count->second == 1) {
-                delete know->first;
-                know = _knows.erase(know);
-                continue;
-            }
+        if ((term->type() == Term::VARIA || term->type() == Term::CONFG) && counts.count(term->name().id()) == 1) {
+            delete know->first;
+            know = _knows.erase(know);
+            continue;
         }
         ++know;
     }
@@ -65,6 +88,7 @@ bool StateRule::try_validate() {
 }
 
 void StateRule::validate() {
+    poll();
     changed();
     Removeables removeables;
     Unifier unifier;
@@ -109,40 +133,66 @@ void StateRule::validate() {
 
     if (!unifier.loopfree()) throw UnifyFailed();
 
+    // The substitution is complete from here on: each state's key is made once.
+    thread_local std::vector<std::pair<SID, std::string>> keys;
+    keys.resize(_states.size());
+    {
+        size_t i = 0;
+        for (const auto& state : _states) {
+            keys[i].first = state.first;
+            keys[i++].second = state.second.first->key(unifier);
+        }
+    }
+    auto key_of = [&](SID sid) -> const std::string& {
+        return std::lower_bound(keys.begin(), keys.end(), sid,
+                                [](const std::pair<SID, std::string>& entry, SID s) { return entry.first < s; })
+            ->second;
+    };
+
     // A state must not have the key of a state that no longer holds.
     for (size_t p = 0; p < _past_states.size(); ++p) {
         std::string past = _past_states[p]->key(unifier);
-        for (const auto& state : _states)
-            if (state.second.first->key(unifier) == past) throw UnifyFailed();
+        for (const auto& key : keys)
+            if (key.second == past) throw UnifyFailed();
         for (size_t q = p + 1; q < _past_states.size(); ++q)
             if (_past_states[q]->key(unifier) == past) throw UnifyFailed();
     }
 
     // Two processes cannot have the same key.
-    std::set<std::string> process_keys;
+    thread_local std::vector<const std::string*> process_keys;
+    process_keys.clear();
     for (auto i = _partitions.begin(); i != _partitions.end(); ++i) {
         assert(i->first.empty() == false);
         for (SID sid : i->first) {
-            auto found = _states.find(sid);
-            if (found == _states.end()) continue;
-            if (!process_keys.insert(found->second.first->key(unifier)).second) throw UnifyFailed();
+            if (_states.find(sid) == _states.end()) continue;
+            const std::string& key = key_of(sid);
+            for (const std::string* other : process_keys)
+                if (*other == key) throw UnifyFailed();
+            process_keys.push_back(&key);
             break;
         }
     }
 
-    std::map<unsigned, unsigned> counts = count_body(Term::BINDABLE);
-    count_ids(counts, conclusion_subterms(Term::BINDABLE));
+    IdCounts counts = count_body(Term::BINDABLE);
+    counts.add_group(conclusion_subterms(Term::BINDABLE));
 
     // A state is redundant beside an earlier state of its process when nothing
     // lies between them and it differs only in variables used nowhere else.
-    std::map<SID, SID> redundant;
+    // Folds, in ascending order of the folded state.
+    thread_local std::vector<std::pair<SID, SID>> redundant;
+    redundant.clear();
+    auto folded = [&](SID sid) {
+        for (const auto& fold : redundant)
+            if (fold.first == sid) return true;
+        return false;
+    };
     for (const auto& state : _states) {
         const SID s = state.first;
-        std::string key = state.second.first->key(unifier);
+        const std::string& key = key_of(s);
         for (SID p : state.second.second) {
-            if (p == s || redundant.count(p)) continue;
+            if (p == s || folded(p)) continue;
             auto previous = _states.find(p);
-            if (previous == _states.end() || previous->second.first->key(unifier) != key) continue;
+            if (previous == _states.end() || key_of(p) != key) continue;
             bool between = false;
             for (SID d : state.second.second) {
                 if (d == s || previous->second.second.count(d)) continue;
@@ -157,14 +207,13 @@ void StateRule::validate() {
             if (!state.second.first->try_unify_to(previous->second.first, match) || !match.loopfree()) continue;
             bool local = true;
             for (unsigned id : match.keys()) {
-                auto count = counts.find(id);
-                if (count == counts.end() || count->second != 1) {
+                if (counts.count(id) != 1) {
                     local = false;
                     break;
                 }
             }
             if (!local) continue;
-            redundant.emplace(s, p);
+            redundant.emplace_back(s, p);
             break;
         }
     }
@@ -243,8 +292,8 @@ void StateRule::validate() {
 }
 
 void StateConstRule::simplify() {
-    std::map<unsigned, unsigned> counts = count_body(Term::VARIA | Term::CONFG);
-    count_ids(counts, _conclusion->subterms(Term::VARIA | Term::CONFG));
+    IdCounts counts = count_body(Term::VARIA | Term::CONFG);
+    counts.add_fact(_conclusion, Term::VARIA | Term::CONFG);
     drop_unconstrained(counts);
     for (const auto& know : _knows)
         if (know.first->equal(_conclusion)) throw UnifyFailed();
@@ -256,10 +305,10 @@ void StateConstRule::simplify() {
 }
 
 void StateTransRule::simplify() {
-    std::map<unsigned, unsigned> counts = count_body(Term::VARIA | Term::CONFG);
+    IdCounts counts = count_body(Term::VARIA | Term::CONFG);
     for (const auto& conversion : _conversions) {
-        if (conversion.first) count_ids(counts, conversion.first->subterms(Term::VARIA | Term::CONFG));
-        count_ids(counts, conversion.second->subterms(Term::VARIA | Term::CONFG));
+        if (conversion.first) counts.add_fact(conversion.first, Term::VARIA | Term::CONFG);
+        counts.add_fact(conversion.second, Term::VARIA | Term::CONFG);
     }
     drop_unconstrained(counts);
 }

@@ -100,6 +100,12 @@ bool Term::unify_rigid(const Term* term, Unifier& unifier, Option option) const 
 
 void Term::rename_name(Renamer& renamer) { _name = renamer.rename(_name); }
 
+void append_subterm_ids(const Term* term, unsigned long mask, std::vector<unsigned>& ids) {
+    if (mask & term->type()) ids.push_back(static_cast<unsigned>(term->name().id()));
+    if (term->type() != Term::FUNCT) return;
+    for (const Term* argument : static_cast<const Function*>(term)->arguments()) append_subterm_ids(argument, mask, ids);
+}
+
 void append_signature(const Term* term, const Unifier* unifier, std::string& out) {
     for (;;) {
         Name::ID id = term->name().id();

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "symbolic/model.h"
 #include "symbolic/name.h"
@@ -29,7 +30,13 @@ public:
     static const unsigned long BINDABLE = VARIA | TMESP | CONFG | NONCE;
 
     Term(Type type, const Name& name);
-    ~Term() override = default;
+    // A shared term is never deleted: owners let it go with release().
+    ~Term() override { assert(!_shared); }
+    // Deletes a term its holder owns; a shared term stays.
+    static void release(const Term* term) {
+        if (term != nullptr && !term->_shared) delete term;
+    }
+    bool shared() const { return _shared; }
 
     Type type() const { return _type; }
     const Name& name() const { return _name; }
@@ -77,6 +84,8 @@ protected:
     void rename_name(Renamer& renamer);
 
     Type _type;
+    // Immutable and held by many: the interned constants.
+    bool _shared = false;
     Name _name;
 };
 
@@ -112,6 +121,10 @@ public:
     }
     void signature(const Unifier& unifier, std::ostream& os) const override { this->bound_signature(unifier, os); }
 };
+
+// Appends the identifiers that subterms(mask, ids) collects, in the order
+// met, repeats included.
+void append_subterm_ids(const Term* term, unsigned long mask, std::vector<unsigned>& ids);
 
 // Appends the term's signature, read through the substitution when there is
 // one: the same text as signature(), built without a stream.

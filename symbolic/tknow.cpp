@@ -11,8 +11,8 @@ TimedKnow::TimedKnow(Term* term, Term* timestamp)
     : Fact(TKNOW, namer.constant("tknow")), _term(term), _timestamp(timestamp) {}
 
 TimedKnow::~TimedKnow() {
-    delete _term;
-    delete _timestamp;
+    Term::release(_term);
+    Term::release(_timestamp);
 }
 
 bool TimedKnow::selectable() const {

@@ -15,7 +15,7 @@ Unifier::Unifier(const Unifier& other) : _mapping(other._mapping) {
 }
 
 Unifier::~Unifier() {
-    for (const Term* term : _maintain) delete term;
+    for (const Term* term : _maintain) Term::release(term);
 }
 
 void Unifier::maintain(const Term* term) { _maintain.push_back(term); }
@@ -71,19 +71,49 @@ std::set<unsigned> Unifier::keys() const {
     return result;
 }
 
-bool Unifier::loopfree() const {
-    Toposort graph;
-    for (const auto& binding : _mapping) {
-        std::set<unsigned> targets;
-        binding.second->subterms(Term::BINDABLE, targets);
-        graph.insert(binding.first, std::move(targets));
+namespace {
+
+// Depth-first search for a cycle through the bindings: a bound identifier
+// whose term holds, through other bindings, the identifier itself.
+class CycleSearch {
+public:
+    explicit CycleSearch(const FlatMap<Name::ID, const Term*>& mapping) : _mapping(mapping) {
+        _marks.assign(mapping.size(), NEW);
     }
-    try {
-        graph.sort();
-    } catch (NotSortable&) {
+
+    bool cyclic() {
+        for (size_t i = 0; i < _mapping.size(); ++i)
+            if (_marks[i] == NEW && visit(i)) return true;
         return false;
     }
-    return true;
+
+private:
+    enum Mark : char { NEW, ON_PATH, DONE };
+
+    bool visit(size_t binding) {
+        _marks[binding] = ON_PATH;
+        std::vector<unsigned> targets;
+        append_subterm_ids((_mapping.begin() + static_cast<long>(binding))->second, Term::BINDABLE, targets);
+        for (unsigned target : targets) {
+            auto found = _mapping.find(target);
+            if (found == _mapping.end()) continue;
+            size_t next = static_cast<size_t>(found - _mapping.begin());
+            if (_marks[next] == ON_PATH) return true;
+            if (_marks[next] == NEW && visit(next)) return true;
+        }
+        _marks[binding] = DONE;
+        return false;
+    }
+
+    const FlatMap<Name::ID, const Term*>& _mapping;
+    std::vector<char> _marks;
+};
+
+}  // namespace
+
+bool Unifier::loopfree() const {
+    if (_mapping.empty()) return true;
+    return !CycleSearch(_mapping).cyclic();
 }
 
 std::ostream& operator<<(std::ostream& os, const Unifier& unifier) {

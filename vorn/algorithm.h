@@ -1,13 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <iostream>
 #include <list>
+#include <memory>
 #include <ostream>
 #include <utility>
 #include <vector>
 
 #include "symbolic/srule.h"
 #include "vorn/held_index.h"
+#include "vorn/work_queue.h"
 
 namespace vorn {
 
@@ -32,10 +35,16 @@ public:
     // Before a rule is taken from a work queue holding `queued` rules.
     // Answering false stops the saturation.
     virtual bool step(const Algorithm&, size_t /*queued*/) { return true; }
+    // Asked often inside a step whose rule operations take long; answering
+    // false abandons the step and stops the saturation.
+    virtual bool keep_going(const Algorithm&) { return true; }
     // A newcomer passed every implication test and is about to be held.
     // Answering false drops it and stops the saturation.
     virtual bool admit(const Algorithm&, const sym::StateRule*) { return true; }
     // Rules made from held rules, each shown before it is queued.
+    // Whether composed() must be shown the rules of every composition when
+    // it is made; otherwise a run without a trace may defer them.
+    virtual bool wants_compositions() const { return false; }
     virtual void composed(const sym::StateConstRule* /*provider*/, size_t /*index*/,
                           const sym::StateRule* /*consumer*/, const std::list<sym::StateRule*>& /*results*/) {}
     virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
@@ -63,6 +72,9 @@ public:
     Algorithm() = default;
     // The observer (or null) must outlive the engine's runs; the engine does not own it.
     explicit Algorithm(Observer* observer) : _observer(observer) {}
+    // The closure trace goes to `trace`, or nowhere when it is null: no rule
+    // is then turned into text. Standard output by default.
+    void trace_to(std::ostream* trace) { _trace = trace; }
     ~Algorithm();
     Algorithm(const Algorithm&) = delete;
     Algorithm& operator=(const Algorithm&) = delete;
@@ -105,7 +117,12 @@ private:
     Watch watch();
     // Counts one step of a closure; false once the saturation has stopped.
     bool next_step(size_t queued);
+    // Takes the front rule of a work queue, adds it and composes it.
+    void const_step(WorkQueue<sym::StateConstRule>& rules);
+    void trans_step(WorkQueue<sym::StateTransRule>& rules);
 
+    // Held rules that deferred compositions still need.
+    std::unique_ptr<Pins> _pins = std::make_unique<Pins>();
     std::list<std::pair<size_t, sym::StateConstRule*>> _se_const_rules;
     std::list<sym::StateConstRule*> _ns_const_rules;
     std::list<std::pair<size_t, sym::StateTransRule*>> _se_trans_rules;
@@ -117,9 +134,13 @@ private:
     HeldIndex<sym::StateConstRule*> _ns_const_index;
     HeldIndex<std::pair<size_t, sym::StateTransRule*>> _se_trans_index;
     HeldIndex<sym::StateTransRule*> _ns_trans_index;
-    HeldIndex<sym::StateConstRule*> _final_index;
+    HeldIndex<sym::StateConstRule*> _final_index{false};
+
+    // Scratch list of the partners of a newcomer.
+    std::vector<FeatureIndex::Slot> _partners;
 
     Observer* _observer = nullptr;
+    std::ostream* _trace = &std::cout;
     bool _stopped = false;
     size_t _tried = 0;
 };

@@ -1,65 +1,161 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <list>
+#include <unordered_map>
 #include <vector>
 
 #include "symbolic/implication.h"
 
+namespace sym {
+class Term;
+}  // namespace sym
+
 namespace vorn {
 
-// The held rules of one list, in list order, each with the quick features of
-// its implication test, in one flat array. An add scans this array instead
-// of the list and tests implication only against the held rules whose quick
-// features allow it either way: for the others both tests answer false, and
-// without issuing a name, so skipping them changes nothing.
+// What a composition partner must share with a rule: the kind and symbol of
+// the known term at the top of a provider's conclusion or of a consumer's
+// selected premise. Terms of different keys never unify, and finding that
+// out issues no name; WILDCARD (a variable) may unify with any key.
+typedef uint64_t PartnerKey;
+constexpr PartnerKey WILDCARD = ~PartnerKey{0};
+// Filed nowhere: a rule that is never a partner.
+constexpr PartnerKey NOT_A_PARTNER = WILDCARD - 1;
+PartnerKey partner_key(const sym::Term* term);
+
+// The retrieval part of a held list, by slot: slot k is the k-th held rule
+// in list order (slots of removed rules stay, marked, until a compaction).
+//
+// The quick test of implication (sym::may_imply) lets a pure held rule imply
+// a newcomer only when every element of its feature counts (a key with a
+// count, counts above three taken as three) is an element of the newcomer's.
+// Each pure rule is filed under a signature of up to eight of its elements
+// (one per key, at its capped count), those that newcomers carried least
+// often so far, in a tree, and a newcomer looks only at the rules filed
+// under signatures it carries whole. Rules that hold a configuration (for which
+// the quick test says little) are always looked at. For the converse
+// question, whether a newcomer implies a held rule, every rule is also filed
+// under each of its elements, and the newcomer looks at the rules in all of
+// its two rarest lists. The index answers exactly the rules that
+// sym::may_imply admits, which the caller then tests in list order.
+//
+// Partners: each rule is filed under its partner key.
+class FeatureIndex {
+public:
+    typedef uint32_t Slot;
+
+    // Without `converse`, the list never asks whether a newcomer implies a
+    // held rule, and the lists for that question are not kept.
+    explicit FeatureIndex(bool converse = true) : _converse(converse) {}
+    FeatureIndex(const FeatureIndex&) = delete;
+    FeatureIndex& operator=(const FeatureIndex&) = delete;
+
+    size_t slots() const { return _slots.size(); }
+    bool held(Slot slot) const { return _slots[slot].held; }
+    const sym::RuleFeatures::Quick& quick(Slot slot) const { return _slots[slot].features->quick; }
+
+    // Files a rule as the next slot. Its features must stay valid while it is held.
+    void append(const sym::RuleFeatures* features, PartnerKey partner);
+    void release(Slot slot);
+
+    // Ascending slots of held rules that may imply a newcomer with these
+    // features and, when `converse`, that it may imply, by sym::may_imply.
+    // Only while sym::arities_consistent().
+    void implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out);
+    // Ascending slots of held rules whose partner key may unify with `key`.
+    void partner_candidates(PartnerKey key, std::vector<Slot>& out) const;
+
+    // Whether enough slots are released that a compaction pays; the caller
+    // then compacts its own slot arrays the same way and calls compact().
+    bool wants_compaction() const { return _released >= 64 && _released * 2 >= _slots.size(); }
+    // Drops released slots, keeping the order of the others, and refiles them.
+    void compact();
+
+private:
+    typedef uint32_t Element;
+    // Up to eight elements, the least asked first; unused places hold NONE.
+    typedef std::array<Element, 8> Signature;
+    static constexpr Element NONE = 0;
+
+    struct Filed {
+        const sym::RuleFeatures* features;
+        PartnerKey partner;
+        bool held;
+    };
+    // A pure rule as the general side, with its quick features at hand.
+    struct General {
+        sym::RuleFeatures::Quick quick;
+        Slot slot;
+    };
+
+    void file(Slot slot);
+    // The dense number of an element; new ones are numbered on first sight.
+    Element element(uint32_t key, uint32_t count);
+    Signature signature(const sym::RuleFeatures& features);
+    // Marks the newcomer's elements, counting them as asked; `on` false clears the marks.
+    void mark(const sym::RuleFeatures& newcomer, bool on);
+    bool marked(Element e) const { return e == NONE || (e < _marks.size() && _marks[e]); }
+    void general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) ;
+    void specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out);
+
+    const bool _converse;
+    std::vector<Filed> _slots;
+    size_t _released = 0;
+
+    // Elements, (key << 2 | capped count) to their number; by number, how
+    // many newcomers carried each, and the marks of the newcomer.
+    std::unordered_map<uint64_t, Element> _elements;
+    std::vector<uint32_t> _asked{0};
+    std::vector<char> _marks;
+    // Pure rules by signature, in a tree of their elements: the first
+    // element leads from the root, each node's children by the next one;
+    // the node of a whole signature keeps its rules.
+    struct Node {
+        std::vector<std::pair<Element, uint32_t>> children;
+        std::vector<General> rules;
+    };
+    std::unordered_map<Element, uint32_t> _roots;
+    std::vector<Node> _nodes;
+    void visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const;
+    // Rules that hold a configuration or carry no counts: always candidates.
+    std::vector<Slot> _always;
+    // Every rule under every element it carries (a key with count c carries
+    // the elements of counts 1 to c), for the converse question.
+    std::unordered_map<Element, std::vector<Slot>> _containing;
+    std::vector<Slot> _scratch;
+    std::unordered_map<PartnerKey, std::vector<Slot>> _partners;
+    std::vector<Slot> _wild_partners;
+};
+
+// A held list's positions beside its feature index, slot by slot.
 template <class Entry>
-class HeldIndex {
+class HeldIndex : public FeatureIndex {
 public:
     typedef typename std::list<Entry>::iterator Position;
 
-    struct Slot {
-        sym::RuleFeatures::Quick quick;
-        Position position;
-        bool held;
-    };
+    explicit HeldIndex(bool converse = true) : FeatureIndex(converse) {}
 
-    std::vector<Slot>& slots() { return _slots; }
+    Position position(Slot slot) const { return _positions[slot]; }
 
-    void append(Position position, const sym::RuleFeatures& features) {
-        if (!features.quick.pure) _impure.push_back(_slots.size());
-        _slots.push_back(Slot{features.quick, position, true});
+    void append(Position position, const sym::RuleFeatures* features, PartnerKey partner) {
+        FeatureIndex::append(features, partner);
+        _positions.push_back(position);
     }
 
-    // The slots of rules that hold a configuration, in list order; some may
-    // no longer be held.
-    const std::vector<size_t>& impure() const { return _impure; }
-
-    // Marks a slot as no longer held; the array is compacted once the
-    // slots no longer held outnumber the others.
-    void release(size_t slot) {
-        _slots[slot].held = false;
-        ++_released;
-    }
-
-    // Between two scans only.
+    // Between two walks only.
     void compact() {
-        if (_released < 64 || _released * 2 < _slots.size()) return;
+        if (!wants_compaction()) return;
         size_t out = 0;
-        _impure.clear();
-        for (const Slot& slot : _slots) {
-            if (!slot.held) continue;
-            if (!slot.quick.pure) _impure.push_back(out);
-            _slots[out++] = slot;
-        }
-        _slots.resize(out);
-        _released = 0;
+        for (size_t k = 0; k < _positions.size(); ++k)
+            if (held(static_cast<Slot>(k))) _positions[out++] = _positions[k];
+        _positions.resize(out);
+        FeatureIndex::compact();
     }
 
 private:
-    std::vector<Slot> _slots;
-    std::vector<size_t> _impure;
-    size_t _released = 0;
+    std::vector<Position> _positions;
 };
 
 }  // namespace vorn

@@ -1,15 +1,25 @@
 #include <exception>
 #include <iostream>
+#include <new>
 
 #include "common/debug.h"
 #include "common/exception.h"
 #include "common/runtime.h"
+#include "vorn/memory_limit.h"
 #include "vorn/options.h"
 #include "vorn/parser.h"
 #include "vorn/report_sink.h"
 #include "vorn/verify.h"
 
 namespace {
+
+// No memory left: the line of any unexpected error, then on standard error
+// how far the run came.
+void out_of_memory(size_t rules) {
+    std::cout << "Unexpected error, please contact the author. " << std::endl;
+    if (vorn::report_sink() != nullptr) vorn::report_sink()->flush_all();
+    std::cerr << vorn::out_of_memory_line(rules) << std::flush;
+}
 
 // The run inside the guarded block: every model or internal error ends here
 // with its one line and status 1.
@@ -27,6 +37,10 @@ int run_guarded(const vorn::Options& options) {
         std::cout << e.string() << std::endl;
     } catch (const common::Exception& e) {
         std::cout << e.string() << std::endl;
+    } catch (const vorn::OutOfMemory& e) {
+        out_of_memory(e.rules);
+    } catch (const std::bad_alloc&) {
+        out_of_memory(0);
     } catch (const std::exception&) {
         std::cout << "Unexpected error, please contact the author. " << std::endl;
     }

@@ -20,6 +20,7 @@ enum class Kind {
     REPORT_ONLY,
     MAX_RULES,
     TIME_LIMIT,
+    MAX_MEMORY,
     PROGRESS,
     NO_PROGRESS,
     JSON,
@@ -42,7 +43,8 @@ struct Definition {
 const std::vector<Definition>& definitions() {
     static const std::vector<Definition> all = {
         {"report-only", 'q', false, Kind::REPORT_ONLY}, {"max-rules", 0, true, Kind::MAX_RULES},
-        {"time-limit", 0, true, Kind::TIME_LIMIT},      {"progress", 0, false, Kind::PROGRESS},
+        {"time-limit", 0, true, Kind::TIME_LIMIT},      {"max-memory", 0, true, Kind::MAX_MEMORY},
+        {"progress", 0, false, Kind::PROGRESS},
         {"no-progress", 0, false, Kind::NO_PROGRESS},   {"json", 0, true, Kind::JSON},
         {"explain", 0, false, Kind::EXPLAIN},           {"graph", 0, true, Kind::GRAPH},
         {"growth", 0, false, Kind::GROWTH},
@@ -84,6 +86,11 @@ std::string apply(const Definition& option, const std::string& value, Options& o
         case Kind::MAX_RULES:
             if (!parse_positive_count(value, options.max_rules))
                 return "vorn: --max-rules: expected a positive whole number, got '" + value + "'\n";
+            break;
+        case Kind::MAX_MEMORY:
+            if (!parse_positive_count(value, options.max_memory_mb) || options.max_memory_mb > max_memory_megabytes)
+                return "vorn: --max-memory: expected a positive whole number of megabytes up to " +
+                       std::to_string(max_memory_megabytes) + ", got '" + value + "'\n";
             break;
         case Kind::TIME_LIMIT:
             if (!parse_positive_seconds(value, options.time_limit))
@@ -226,6 +233,9 @@ std::string help_text() {
            "                         stop the saturation once the analysis has taken\n"
            "                         SECONDS of wall time (a positive number, such as 30\n"
            "                         or 2.5)\n"
+           "      --max-memory MB    stop the saturation once the process's resident\n"
+           "                         memory is more than MB megabytes (a positive whole\n"
+           "                         number)\n"
            "      --progress         show a progress line on standard error even when it\n"
            "                         is not a terminal\n"
            "      --no-progress      never show the progress line\n"
@@ -259,6 +269,8 @@ std::string help_text() {
            "A limit that stops the saturation prints \"Saturation stopped: ...\" before\n"
            "the report: the rule sets are then incomplete, so a missing target rule\n"
            "proves nothing, while every target rule found is still a witness.\n"
+           "Ctrl-C (SIGINT) or SIGTERM stops the saturation in the same way; a second\n"
+           "one ends vorn at once.\n"
            "\n"
            "Every error and warning about the model is also shown on standard error\n"
            "as MODEL:LINE:COL: error: MESSAGE, with the line and a caret under the\n"
@@ -268,10 +280,12 @@ std::string help_text() {
            "Exit status:\n"
            "  0    the run finished and printed its report (with --check: the model\n"
            "       has no error)\n"
-           "  1    a model error (also a warning under -Werror), or the report or the\n"
-           "       JSON file could not be written\n"
+           "  1    a model error (also a warning under -Werror), no memory left, or the\n"
+           "       report or the JSON file could not be written\n"
            "  2    a failure of the scanner's own machinery\n"
            "  3    a limit stopped the saturation\n"
+           "  130  SIGINT stopped the saturation (the report is printed)\n"
+           "  143  SIGTERM stopped the saturation (the report is printed)\n"
            "  255  a usage error, an unreadable model file or a syntax error\n";
 }
 

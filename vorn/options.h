@@ -22,6 +22,8 @@ struct Options {
     size_t max_rules = 0;
     // Most wall time of the analysis; zero for no bound.
     std::chrono::nanoseconds time_limit{0};
+    // Most resident memory in megabytes (2^20 bytes); 0 for no bound.
+    size_t max_memory_mb = 0;
     // The progress line: AUTO shows it when standard error is a terminal.
     Progress progress = Progress::AUTO;
     // Where the JSON results go, if anywhere.
@@ -42,6 +44,8 @@ struct Options {
 
 // The longest time limit accepted, in seconds.
 constexpr long long max_time_limit_seconds = 1000000000;
+// The largest memory limit accepted, in megabytes.
+constexpr size_t max_memory_megabytes = size_t{1} << 30;
 
 struct CommandLine {
     enum class Action {

@@ -130,6 +130,18 @@ bool Observers::step(const Algorithm& engine, size_t queued) {
     return go;
 }
 
+bool Observers::keep_going(const Algorithm& engine) {
+    for (Observer* observer : _observers)
+        if (!observer->keep_going(engine)) return false;
+    return true;
+}
+
+bool Observers::wants_compositions() const {
+    for (const Observer* observer : _observers)
+        if (observer->wants_compositions()) return true;
+    return false;
+}
+
 bool Observers::admit(const Algorithm& engine, const sym::StateRule* rule) {
     for (Observer* observer : _observers)
         if (!observer->admit(engine, rule)) return false;

@@ -64,6 +64,7 @@ public:
     // A rule of the model, before it is handed to the engine.
     void model_rule(const sym::StateRule* rule, ModelSource source);
 
+    bool wants_compositions() const override { return true; }
     void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
                   const std::list<sym::StateRule*>& results) override;
     void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
@@ -97,6 +98,8 @@ public:
     explicit Observers(std::vector<Observer*> observers) : _observers(std::move(observers)) {}
 
     bool step(const Algorithm& engine, size_t queued) override;
+    bool keep_going(const Algorithm& engine) override;
+    bool wants_compositions() const override;
     bool admit(const Algorithm& engine, const sym::StateRule* rule) override;
     void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
                   const std::list<sym::StateRule*>& results) override;

@@ -32,10 +32,12 @@ void StatusLine::draw(const std::string& text) {
         line.resize(size.ws_col - 1);
     put("\r" + line + "\x1b[K");
     _shown = true;
+    note_progress_line(_fd);
 }
 
 void StatusLine::erase() {
     if (!_shown) return;
+    note_progress_line(-1);
     put("\r\x1b[K");
     _shown = false;
 }
@@ -53,11 +55,12 @@ std::string progress_text(std::chrono::nanoseconds elapsed, const std::vector<si
 }
 
 std::string saturation_stopped_line(const std::string& limit_name) {
-    return "Saturation stopped: " + limit_name +
-           " limit reached; the rule sets are incomplete, so a missing target rule proves nothing.";
+    std::string why = limit_name == "interrupt" ? "interrupted" : limit_name + " limit reached";
+    return "Saturation stopped: " + why + "; the rule sets are incomplete, so a missing target rule proves nothing.";
 }
 
-RunMonitor::RunMonitor(Settings settings) : _settings(std::move(settings)), _last_draw(_settings.start) {}
+RunMonitor::RunMonitor(Settings settings)
+    : _settings(std::move(settings)), _last_draw(_settings.start), _last_memory_look(_settings.start) {}
 
 namespace {
 
@@ -70,19 +73,48 @@ std::vector<size_t> held_sizes(const Algorithm& engine) {
 
 }  // namespace
 
+bool RunMonitor::must_stop(Clock::time_point now) {
+    if (_settings.interrupted) {
+        if (int signal = _settings.interrupted()) {
+            _stop = Stop::INTERRUPT;
+            _signal = signal;
+            return true;
+        }
+    }
+    if (_settings.time_limit.count() > 0 && now - _settings.start >= _settings.time_limit) {
+        _stop = Stop::TIME;
+        return true;
+    }
+    if (_settings.max_memory > 0 && now - _last_memory_look >= memory_interval) {
+        _last_memory_look = now;
+        if (_settings.resident() > _settings.max_memory) {
+            _stop = Stop::MEMORY;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool RunMonitor::step(const Algorithm& engine, size_t queued) {
     if (_stop != Stop::NONE) return false;
     if (_settings.write_failed && _settings.write_failed()) {
         _stop = Stop::WRITE_FAILED;
         return false;
     }
-    if (_settings.time_limit.count() == 0 && _settings.progress == nullptr) return true;
+    _queued = queued;
     Clock::time_point now = _settings.now();
-    if (_settings.time_limit.count() > 0 && now - _settings.start >= _settings.time_limit) {
-        _stop = Stop::TIME;
-        return false;
-    }
+    if (must_stop(now)) return false;
     if (_settings.progress != nullptr && now - _last_draw >= redraw_interval) draw(engine, queued, now);
+    return true;
+}
+
+bool RunMonitor::keep_going(const Algorithm& engine) {
+    if (_stop != Stop::NONE) return false;
+    if (++_polls % polls_per_look != 0) return true;
+    Clock::time_point now = _settings.now();
+    if (must_stop(now)) return false;
+    // A long step still shows that the run goes on.
+    if (_settings.progress != nullptr && now - _last_draw >= redraw_interval) draw(engine, _queued, now);
     return true;
 }
 
@@ -111,6 +143,8 @@ std::string RunMonitor::limit_name() const {
     switch (_stop) {
         case Stop::RULES: return "rule";
         case Stop::TIME: return "time";
+        case Stop::MEMORY: return "memory";
+        case Stop::INTERRUPT: return "interrupt";
         default: return "";
     }
 }

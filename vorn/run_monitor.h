@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "vorn/algorithm.h"
+#include "vorn/interrupt.h"
+#include "vorn/memory_limit.h"
 
 namespace vorn {
 
@@ -44,13 +46,15 @@ std::string progress_text(std::chrono::nanoseconds elapsed, const std::vector<si
 class RunMonitor : public Observer {
 public:
     using Clock = std::chrono::steady_clock;
-    enum class Stop { NONE, RULES, TIME, WRITE_FAILED };
+    enum class Stop { NONE, RULES, TIME, MEMORY, INTERRUPT, WRITE_FAILED };
 
     struct Settings {
         // Most rules held in the five saturated sets; 0 for no bound.
         size_t max_rules = 0;
         // Most time since `start`; zero for no bound.
         std::chrono::nanoseconds time_limit{0};
+        // Most resident memory in bytes; 0 for no bound.
+        size_t max_memory = 0;
         Clock::time_point start = Clock::now();
         // Where to draw progress, or null for none.
         StatusLine* progress = nullptr;
@@ -60,31 +64,48 @@ public:
         std::function<bool()> write_failed;
         // The clock; replaceable for tests.
         std::function<Clock::time_point()> now = [] { return Clock::now(); };
+        // The resident memory in bytes; replaceable for tests.
+        std::function<size_t()> resident = resident_bytes;
+        // The signal that asked the run to stop, or 0; replaceable for tests.
+        std::function<int()> interrupted = interrupt_signal;
     };
 
     static constexpr std::chrono::milliseconds redraw_interval{100};
+    // How often the resident memory is read, at most.
+    static constexpr std::chrono::milliseconds memory_interval{20};
+    // Inside a long step, the clock is read once every so many polls.
+    static constexpr unsigned polls_per_look = 64;
 
     explicit RunMonitor(Settings settings);
 
     bool step(const Algorithm& engine, size_t queued) override;
+    bool keep_going(const Algorithm& engine) override;
     bool admit(const Algorithm& engine, const sym::StateRule* rule) override;
 
     // Why the saturation stopped; NONE while it runs or when it completed.
     Stop stop() const { return _stop; }
-    // "rule" or "time" for a limit; empty otherwise.
+    // "rule", "time" or "memory" for a limit, "interrupt" for a signal; empty otherwise.
     std::string limit_name() const;
+    // The signal that stopped the saturation, or 0.
+    int stop_signal() const { return _signal; }
     // Erases the progress line: the saturation is over.
     void end_progress();
 
 private:
     void draw(const Algorithm& engine, size_t queued, Clock::time_point now);
+    // Whether a signal, the time or the memory limit stops the run now.
+    bool must_stop(Clock::time_point now);
 
     Settings _settings;
     Stop _stop = Stop::NONE;
+    int _signal = 0;
     Clock::time_point _last_draw;
+    Clock::time_point _last_memory_look;
+    unsigned _polls = 0;
+    size_t _queued = 0;
 };
 
-// Line printed before the report of a saturation a limit stopped.
+// Line printed before the report of a saturation a limit or a signal stopped.
 std::string saturation_stopped_line(const std::string& limit_name);
 
 }  // namespace vorn

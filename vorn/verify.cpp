@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
 #include <streambuf>
 #include <string>
@@ -17,7 +18,9 @@
 #include "vorn/explain.h"
 #include "vorn/growth.h"
 #include "vorn/helper.h"
+#include "vorn/interrupt.h"
 #include "vorn/json_report.h"
+#include "vorn/memory_limit.h"
 #include "vorn/model_diagnostics.h"
 #include "vorn/parser.h"
 #include "vorn/provenance.h"
@@ -115,60 +118,15 @@ struct ResultFiles {
     std::unique_ptr<ResultFile> graph;
 };
 
-// Parses the scanned model, saturates it, prints the report (and the
-// derivations) and writes the result files. With --check, stops before the
-// analysis.
-int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagnostics) {
-    diagnostics.parse();
-    if (raw_const_rules.empty()) {
-        std::cout << "Error : no state constent rule" << std::endl << std::endl;
-        diagnostics.no_consistent_rule();
-        return -1;
-    }
-    if (raw_trans_rules.empty()) std::cout << "Warning : no state transfer rule" << std::endl << std::endl;
-    if (diagnostics.warn(!raw_trans_rules.empty())) return 1;
-    if (options.check) return 0;
-
-    Progress progress(progress_shown(options.progress));
-    timeval start;
+// Prints the report of a saturation and writes the result files; answers the exit status.
+int report(const Options& options, ResultFiles& files, Algorithm& algorithm, const RunMonitor& monitor,
+           const Provenance* provenance, Growth* growth, const timeval& start) {
     timeval end;
-    gettimeofday(&start, nullptr);
-    RunMonitor::Settings settings;
-    settings.max_rules = options.max_rules;
-    settings.time_limit = options.time_limit;
-    settings.progress = progress.line();
-    settings.flush_report = [] {
-        if (report_sink() != nullptr) report_sink()->flush_all();
-    };
-    settings.write_failed = report_write_failed;
-    RunMonitor monitor(settings);
-    // How each rule was made is kept only when it is asked for.
-    std::unique_ptr<Provenance> provenance;
-    std::unique_ptr<Growth> growth;
-    std::unique_ptr<Observers> both;
-    Observer* observer = &monitor;
-    if (options.explain || files.graph || options.growth) {
-        provenance = std::make_unique<Provenance>();
-        record_parsed_model(*provenance);
-        std::vector<Observer*> observers{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)};
-        // Last: it takes every rule it is shown for admission as held.
-        if (options.growth) observers.push_back((growth = std::make_unique<Growth>(*provenance)).get());
-        both = std::make_unique<Observers>(observers);
-        observer = both.get();
-    }
-    diagnostics.analysis_starts();
-    Algorithm algorithm(observer);
-    {
-        TraceSilencer silencer(options.report_only);
-        algorithm.close_const_rule(raw_const_rules);
-        algorithm.close_trans_rule(raw_trans_rules);
-        algorithm.complete();
-    }
-    monitor.end_progress();
     // The report could not reach its reader: the caller says so.
     if (monitor.stop() == RunMonitor::Stop::WRITE_FAILED) return 1;
     std::string limit = monitor.limit_name();
     if (!limit.empty()) std::cout << saturation_stopped_line(limit) << std::endl << std::endl;
+    int stopped = monitor.stop_signal() != 0 ? interrupted_status(monitor.stop_signal()) : limit.empty() ? 0 : 3;
     algorithm.analysis(raw_accessable_states);
     gettimeofday(&end, nullptr);
 
@@ -192,7 +150,67 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
         std::cerr << error << std::flush;
         return 1;
     }
-    return limit.empty() ? 0 : 3;
+    return stopped;
+}
+
+// Parses the scanned model, saturates it, prints the report (and the
+// derivations) and writes the result files. With --check, stops before the
+// analysis.
+int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagnostics) {
+    diagnostics.parse();
+    if (raw_const_rules.empty()) {
+        std::cout << "Error : no state constent rule" << std::endl << std::endl;
+        diagnostics.no_consistent_rule();
+        return -1;
+    }
+    if (raw_trans_rules.empty()) std::cout << "Warning : no state transfer rule" << std::endl << std::endl;
+    if (diagnostics.warn(!raw_trans_rules.empty())) return 1;
+    if (options.check) return 0;
+
+    Progress progress(progress_shown(options.progress));
+    timeval start;
+    gettimeofday(&start, nullptr);
+    RunMonitor::Settings settings;
+    settings.max_rules = options.max_rules;
+    settings.time_limit = options.time_limit;
+    settings.max_memory = options.max_memory_mb << 20;
+    settings.progress = progress.line();
+    settings.flush_report = [] {
+        if (report_sink() != nullptr) report_sink()->flush_all();
+    };
+    settings.write_failed = report_write_failed;
+    RunMonitor monitor(settings);
+    // How each rule was made is kept only when it is asked for.
+    std::unique_ptr<Provenance> provenance;
+    std::unique_ptr<Growth> growth;
+    std::unique_ptr<Observers> both;
+    Observer* observer = &monitor;
+    if (options.explain || files.graph || options.growth) {
+        provenance = std::make_unique<Provenance>();
+        record_parsed_model(*provenance);
+        std::vector<Observer*> observers{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)};
+        // Last: it takes every rule it is shown for admission as held.
+        if (options.growth) observers.push_back((growth = std::make_unique<Growth>(*provenance)).get());
+        both = std::make_unique<Observers>(observers);
+        observer = both.get();
+    }
+    diagnostics.analysis_starts();
+    Algorithm algorithm(observer);
+    if (options.report_only) algorithm.trace_to(nullptr);
+    try {
+        {
+            TraceSilencer silencer(options.report_only);
+            InterruptGuard interrupts;
+            algorithm.close_const_rule(raw_const_rules);
+            algorithm.close_trans_rule(raw_trans_rules);
+            algorithm.complete();
+        }
+        monitor.end_progress();
+        return report(options, files, algorithm, monitor, provenance.get(), growth.get(), start);
+    } catch (const std::bad_alloc&) {
+        // The engine still holds what it made; it is freed on the way out.
+        throw OutOfMemory{algorithm.rule_count()};
+    }
 }
 
 }  // namespace

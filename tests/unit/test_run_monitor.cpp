@@ -2,6 +2,7 @@
 // how often it is drawn.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include "model_fixture.h"
 #include "test_support.h"
 #include "vorn/algorithm.h"
+#include "vorn/interrupt.h"
 #include "vorn/run_monitor.h"
 
 using std::chrono::milliseconds;
@@ -200,4 +202,146 @@ TEST_F(MonitorTest, ALimitNotReachedChangesNothing) {
         }
         vorn::release_model();
     }
+}
+
+TEST_F(MonitorTest, MemoryIsLookedAtEveryFewHundredthsOfASecondAndStopsPastTheLimit) {
+    vorn::Algorithm engine;
+    size_t resident = 90u << 20;
+    size_t looks = 0;
+    RunMonitor::Settings s = settings();
+    s.max_memory = 100u << 20;
+    s.resident = [&] {
+        ++looks;
+        return resident;
+    };
+    RunMonitor monitor(s);
+    // A step every millisecond for a second: memory is read about fifty times.
+    for (int i = 1; i <= 1000; ++i) {
+        now = start + milliseconds(i);
+        ASSERT_TRUE(monitor.step(engine, 1));
+    }
+    EXPECT_GE(looks, 45u);
+    EXPECT_LE(looks, 50u);
+    resident = (100u << 20) + 1;
+    now += RunMonitor::memory_interval;
+    EXPECT_FALSE(monitor.step(engine, 1));
+    EXPECT_EQ(monitor.stop(), RunMonitor::Stop::MEMORY);
+    EXPECT_EQ(monitor.limit_name(), "memory");
+    EXPECT_EQ(monitor.stop_signal(), 0);
+    EXPECT_EQ(vorn::saturation_stopped_line(monitor.limit_name()),
+              "Saturation stopped: memory limit reached; the rule sets are incomplete, so a missing target rule "
+              "proves nothing.");
+}
+
+TEST_F(MonitorTest, ASignalStopsAtTheNextStepOrInsideALongOne) {
+    vorn::Algorithm engine;
+    int signal = 0;
+    RunMonitor::Settings s = settings();
+    s.interrupted = [&] { return signal; };
+    {
+        RunMonitor monitor(s);
+        EXPECT_TRUE(monitor.step(engine, 1));
+        signal = SIGTERM;
+        EXPECT_FALSE(monitor.step(engine, 1));
+        EXPECT_EQ(monitor.stop(), RunMonitor::Stop::INTERRUPT);
+        EXPECT_EQ(monitor.stop_signal(), SIGTERM);
+        EXPECT_EQ(vorn::interrupted_status(monitor.stop_signal()), 143);
+        EXPECT_EQ(monitor.limit_name(), "interrupt");
+        EXPECT_EQ(vorn::saturation_stopped_line(monitor.limit_name()),
+                  "Saturation stopped: interrupted; the rule sets are incomplete, so a missing target rule proves "
+                  "nothing.");
+    }
+    // Inside a step the signal, the time and the memory are looked at once
+    // every so many polls.
+    signal = 0;
+    RunMonitor monitor(s);
+    EXPECT_TRUE(monitor.step(engine, 1));
+    signal = SIGINT;
+    unsigned polls = 1;
+    while (monitor.keep_going(engine)) ++polls;
+    EXPECT_EQ(polls, RunMonitor::polls_per_look);
+    EXPECT_EQ(monitor.stop_signal(), SIGINT);
+    EXPECT_FALSE(monitor.step(engine, 1)) << "a stopped run stays stopped";
+}
+
+namespace {
+
+// Lets a given number of polls through, then asks to stop; never stops between steps.
+struct StopInsideAStep : vorn::Observer {
+    size_t polls_left;
+    size_t steps = 0;
+    explicit StopInsideAStep(size_t polls) : polls_left(polls) {}
+    bool step(const vorn::Algorithm&, size_t) override {
+        ++steps;
+        return true;
+    }
+    bool keep_going(const vorn::Algorithm&) override { return polls_left-- > 0; }
+};
+
+// Each knowledge of a handle in three processes of one kind gives one rule
+// for every way to match them to the processes of the consumer: a step
+// that makes many rules.
+const char* const wide_model =
+    "$ H(*h, v);\n"
+    "! -[ H([h1], a[]), H([h2], a[]), H([h3], a[]) ]-> k(f([h1], [h2], [h3]));\n"
+    "! k(f(x, y, z)) -[ H([g1], b[]), H([g2], b[]) ]-> k(g(x, y, z));\n"
+    "! k(g(x, y, z)), k(x) -[ ]-> k(h(x));\n";
+
+}  // namespace
+
+TEST_F(MonitorTest, ALongStepIsAbandonedAndTheRunStopsWithWhatItHeld) {
+    QuietTrace quiet;
+    parse(wide_model);
+    size_t all = 0;
+    {
+        vorn::Algorithm free_run;
+        free_run.close_const_rule(vorn::raw_const_rules);
+        all = held(free_run);
+        vorn::release_model();
+    }
+    for (bool traced : {true, false}) {
+        for (size_t polls : {0u, 1u, 5u, 30u}) {
+            parse(wide_model);
+            StopInsideAStep observer(polls);
+            vorn::Algorithm engine(&observer);
+            if (!traced) engine.trace_to(nullptr);
+            engine.close_const_rule(vorn::raw_const_rules);
+            EXPECT_TRUE(vorn::raw_const_rules.empty());
+            engine.close_trans_rule(vorn::raw_trans_rules);
+            engine.complete();
+            EXPECT_TRUE(engine.stopped()) << polls;
+            EXPECT_EQ(observer.steps, engine.rules_tried()) << "no step was refused: the stop came inside one";
+            EXPECT_LT(held(engine), all);
+            std::ostringstream report;
+            engine.print_se_const_rules(report);
+            engine.print_ns_const_rules(report);
+            EXPECT_EQ(count(report.str(), "Rule"), held(engine) + 2);
+            vorn::release_model();
+        }
+    }
+}
+
+TEST(InterruptDeathTest, TheFirstSignalIsNotedAndTheSecondEndsTheProcessAfterErasingTheProgressLine) {
+    EXPECT_EXIT(
+        {
+            vorn::InterruptGuard guard;
+            vorn::note_progress_line(STDERR_FILENO);
+            raise(SIGINT);
+            if (vorn::interrupt_signal() != SIGINT) std::exit(1);
+            raise(SIGTERM);
+            std::exit(2);
+        },
+        ::testing::KilledBySignal(SIGTERM), "\r\x1b\\[K$");
+    EXPECT_EXIT(
+        {
+            {
+                vorn::InterruptGuard guard;
+                raise(SIGTERM);
+                if (vorn::interrupt_signal() != SIGTERM) std::exit(1);
+            }
+            // Outside a guard the signal's own action holds again.
+            raise(SIGINT);
+            std::exit(2);
+        },
+        ::testing::KilledBySignal(SIGINT), "");
 }
