@@ -68,25 +68,6 @@ bool worth_testing(const Rule* held, const Rule* rule, bool removes) {
 
 enum class Found { NO, YES, UNKNOWN };
 
-// Whether a held rule among the candidates implies the newcomer, for a list
-// whose adds remove no held rule. When no candidate that holds a
-// configuration passes the quick test, every test that remains is pure: none
-// issues a name, so the answer does not depend on the order of the tests,
-// and the most recent held rules, which are the ones that imply a newcomer
-// far more often, go first. UNKNOWN when the tests must run in list order.
-template <class Rule, class Entry>
-Found implied_by_any(const HeldIndex<Entry>& index, const std::vector<Slot>& candidates, const Rule* rule,
-                     const StateRule*& held_partner) {
-    const sym::RuleFeatures::Quick& quick = rule->features().quick;
-    for (Slot k : candidates)
-        if (!index.quick(k).pure && sym::may_imply_quick(index.quick(k), quick)) return Found::UNKNOWN;
-    for (size_t i = candidates.size(); i-- > 0;) {
-        held_partner = rule_of(*index.position(candidates[i]));
-        if (rule_of(*index.position(candidates[i]))->imply(rule)) return Found::YES;
-    }
-    return Found::NO;
-}
-
 #ifdef VORN_CROSSCHECK
 // The flat scan: every held rule, in list order, that the tests admit. The
 // index must have found exactly these.
@@ -124,6 +105,38 @@ void rules_to_test(HeldIndex<Entry>& index, const Rule* rule, bool removes, std:
 #endif
 }
 
+// The newest held rules, tested before the index is asked: a newcomer that a
+// held rule implies is most often implied by one held shortly before it.
+const FeatureIndex::Slot recent_window = 32;
+
+// Whether a held rule implies the newcomer, for a list whose adds remove no
+// held rule. When no held rule that holds a configuration passes the quick
+// test, every test that remains is pure: none issues a name, so the answer
+// does not depend on the order of the tests, and the newest held rules go
+// first, then the older ones that the index finds, newest first. UNKNOWN
+// when the tests must run in list order.
+template <class Rule, class Entry>
+Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, std::vector<Slot>& candidates,
+                     const StateRule*& held_partner) {
+    const sym::RuleFeatures& features = rule->features();
+    if (index.impure_may_imply(features)) return Found::UNKNOWN;
+    auto implies = [&](Slot k) {
+        const Rule* held = rule_of(*index.position(k));
+        held_partner = held;
+        return held->imply(rule);
+    };
+    const Slot older = index.slots() > recent_window ? index.slots() - recent_window : 0;
+    for (Slot k = index.slots(); k-- > older;)
+        if (index.held(k) && sym::may_imply_features(index.features(k), features) && implies(k)) return Found::YES;
+    index.implication_candidates(features, false, candidates);
+#ifdef VORN_CROSSCHECK
+    compare_with_flat_scan(index, rule, false, candidates);
+#endif
+    for (size_t i = candidates.size(); i-- > 0;)
+        if (candidates[i] < older && implies(candidates[i])) return Found::YES;
+    return Found::NO;
+}
+
 // The shared add procedure: reject the newcomer when a held rule implies it,
 // otherwise drop the held rules it implies (when `removes`) and append it.
 // Held rules are visited in list order.
@@ -134,9 +147,9 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
     const StateRule* held_partner = nullptr;
     try {
         thread_local std::vector<Slot> candidates;
-        rules_to_test(index, rule, removes, candidates);
-        Found found = sym::arities_consistent() && !removes ? implied_by_any(index, candidates, rule, held_partner)
+        Found found = sym::arities_consistent() && !removes ? implied_by_any(index, rule, candidates, held_partner)
                                                             : Found::UNKNOWN;
+        if (found == Found::UNKNOWN) rules_to_test(index, rule, removes, candidates);
         for (size_t i = 0; i < candidates.size() && found == Found::UNKNOWN; ++i) {
             Slot k = candidates[i];
             Rule* held = rule_of(*index.position(k));

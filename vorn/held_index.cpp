@@ -143,6 +143,14 @@ void FeatureIndex::general_side(const sym::RuleFeatures& newcomer, std::vector<S
     mark(newcomer, false);
 }
 
+bool FeatureIndex::impure_may_imply(const sym::RuleFeatures& newcomer) const {
+    for (Slot slot : _always) {
+        const Filed& filed = _slots[slot];
+        if (filed.held && !filed.features->quick.pure && sym::may_imply_features(*filed.features, newcomer)) return true;
+    }
+    return false;
+}
+
 void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
     auto test = [&](Slot slot) {
         const Filed& filed = _slots[slot];

@@ -55,6 +55,9 @@ public:
     size_t slots() const { return _slots.size(); }
     bool held(Slot slot) const { return _slots[slot].held; }
     const sym::RuleFeatures::Quick& quick(Slot slot) const { return _slots[slot].features->quick; }
+    const sym::RuleFeatures& features(Slot slot) const { return *_slots[slot].features; }
+    // Whether a held rule that holds a configuration may imply the newcomer.
+    bool impure_may_imply(const sym::RuleFeatures& newcomer) const;
 
     // Files a rule as the next slot. Its features must stay valid while it is held.
     void append(const sym::RuleFeatures* features, PartnerKey partner);
