@@ -32,7 +32,10 @@ const Constant* Constant::interned(const Name& name) {
     return shared;
 }
 
-Term* Constant::map(const Unifier&) const { return const_cast<Constant*>(interned(_name)); }
+Term* Constant::map(const Unifier&) const {
+    // A shared constant is the interned one already.
+    return const_cast<Constant*>(_shared ? this : interned(_name));
+}
 
 Term* Constant::rename(Renamer&) { return this; }
 

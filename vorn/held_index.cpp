@@ -39,6 +39,23 @@ PartnerKey partner_key(const sym::Term* term) {
     }
 }
 
+uint32_t FeatureIndex::Node::child(Element e) const {
+    for (uint32_t i = 0; i < inline_children; ++i)
+        if (child_elements[i] == e) return child_nodes[i];
+    for (const auto& more : more_children)
+        if (more.first == e) return more.second;
+    return 0;
+}
+
+void FeatureIndex::Node::add_child(Element e, uint32_t node) {
+    if (inline_children < INLINE) {
+        child_elements[inline_children] = e;
+        child_nodes[inline_children++] = node;
+    } else {
+        more_children.emplace_back(e, node);
+    }
+}
+
 FeatureIndex::Element FeatureIndex::element(uint32_t key, uint32_t count) {
     auto found = _elements.emplace((uint64_t{key} << 2) | count, static_cast<Element>(_asked.size()));
     if (found.second) _asked.push_back(0);
@@ -71,12 +88,10 @@ void FeatureIndex::file(Slot slot) {
         if (root.second) _nodes.emplace_back();
         uint32_t node = root.first->second;
         for (size_t i = 1; i < s.size() && s[i] != NONE; ++i) {
-            uint32_t next = 0;
-            for (const auto& child : _nodes[node].children)
-                if (child.first == s[i]) next = child.second;
+            uint32_t next = _nodes[node].child(s[i]);
             if (next == 0) {
                 next = static_cast<uint32_t>(_nodes.size());
-                _nodes[node].children.emplace_back(s[i], next);
+                _nodes[node].add_child(s[i], next);
                 _nodes.emplace_back();
             }
             node = next;
@@ -124,7 +139,9 @@ void FeatureIndex::visit(uint32_t node, const sym::RuleFeatures& newcomer, std::
         const Filed& filed = _slots[general.slot];
         if (filed.held && sym::may_imply_features(*filed.features, newcomer)) out.push_back(general.slot);
     }
-    for (const auto& child : here.children)
+    for (uint32_t i = 0; i < here.inline_children; ++i)
+        if (marked(here.child_elements[i])) visit(here.child_nodes[i], newcomer, out);
+    for (const auto& child : here.more_children)
         if (marked(child.first)) visit(child.second, newcomer, out);
 }
 

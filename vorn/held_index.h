@@ -115,9 +115,18 @@ private:
     // Pure rules by signature, in a tree of their elements: the first
     // element leads from the root, each node's children by the next one;
     // the node of a whole signature keeps its rules.
+    // Most nodes have one or two children: the first few are kept in the
+    // node itself, where the walk reads them without another cache miss.
     struct Node {
-        std::vector<std::pair<Element, uint32_t>> children;
+        static constexpr unsigned INLINE = 3;
+        Element child_elements[INLINE] = {};
+        uint32_t child_nodes[INLINE] = {};
+        uint32_t inline_children = 0;
+        std::vector<std::pair<Element, uint32_t>> more_children;
         std::vector<General> rules;
+
+        uint32_t child(Element e) const;
+        void add_child(Element e, uint32_t node);
     };
     std::unordered_map<Element, uint32_t> _roots;
     std::vector<Node> _nodes;
