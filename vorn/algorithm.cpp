@@ -489,19 +489,22 @@ struct EnginePoll : sym::Poll {
     bool stop() override { return !observer->keep_going(engine); }
 };
 
-void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) {
-    WorkQueue<StateConstRule> queue(rules, *_pins);
+template <class Rule>
+void Algorithm::close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue<Rule>&)) {
+    WorkQueue<Rule> queue(rules, *_pins);
     EnginePoll poll(_observer, *this);
     sym::PollScope scope(_observer ? &poll : nullptr);
     while (!queue.empty() && next_step(queue.size())) {
         try {
-            const_step(queue);
+            (this->*step)(queue);
         } catch (const sym::Abandoned&) {
             _stopped = true;
         }
     }
     drain(queue, watch());
 }
+
+void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) { close(rules, &Algorithm::const_step); }
 
 void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
     StateConstRule* rule = next_rule(rules);
@@ -530,19 +533,7 @@ void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
     print_separator(_trace);
 }
 
-void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) {
-    WorkQueue<StateTransRule> queue(rules, *_pins);
-    EnginePoll poll(_observer, *this);
-    sym::PollScope scope(_observer ? &poll : nullptr);
-    while (!queue.empty() && next_step(queue.size())) {
-        try {
-            trans_step(queue);
-        } catch (const sym::Abandoned&) {
-            _stopped = true;
-        }
-    }
-    drain(queue, watch());
-}
+void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) { close(rules, &Algorithm::trans_step); }
 
 void Algorithm::trans_step(WorkQueue<StateTransRule>& rules) {
     StateTransRule* rule = next_rule(rules);

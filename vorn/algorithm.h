@@ -118,6 +118,10 @@ private:
     // Counts one step of a closure; false once the saturation has stopped.
     bool next_step(size_t queued);
     // Takes the front rule of a work queue, adds it and composes it.
+    // Takes rules from the queue made of `rules` and runs `step` on each
+    // until the queue is empty or the run stops.
+    template <class Rule>
+    void close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue<Rule>&));
     void const_step(WorkQueue<sym::StateConstRule>& rules);
     void trans_step(WorkQueue<sym::StateTransRule>& rules);
 

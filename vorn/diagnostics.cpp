@@ -159,4 +159,19 @@ std::string count_of(size_t n, const char* singular, const char* plural) {
     return std::to_string(n) + ' ' + (n == 1 ? singular : plural);
 }
 
+std::string line_list(const std::set<int>& lines) {
+    std::string text;
+    size_t shown = 0;
+    for (int line : lines) {
+        if (shown == 4) {
+            text += " and " + std::to_string(lines.size() - shown) + " more";
+            break;
+        }
+        if (shown > 0) text += shown + 1 == lines.size() ? " and " : ", ";
+        text += std::to_string(line);
+        ++shown;
+    }
+    return text;
+}
+
 }  // namespace vorn

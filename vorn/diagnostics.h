@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,5 +90,8 @@ std::string quoted(std::string_view text, size_t limit = 60);
 
 // "1 argument", "2 arguments".
 std::string count_of(size_t n, const char* singular, const char* plural);
+
+// "3", "3 and 7", "3, 7 and 9": up to four line numbers, then how many more.
+std::string line_list(const std::set<int>& lines);
 
 }  // namespace vorn

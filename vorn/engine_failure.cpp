@@ -96,18 +96,7 @@ const Origin* conclusion_origin(const Origin* origin) {
 std::string lines_of(const Outline& outline, const std::set<size_t>& rules) {
     std::set<int> lines;
     for (size_t rule : rules) lines.insert(outline.rules[rule].marker.line);
-    std::string text = lines.size() == 1 ? "line " : "lines ";
-    size_t shown = 0;
-    for (int line : lines) {
-        if (shown == 4) {
-            text += " and " + std::to_string(lines.size() - shown) + " more";
-            break;
-        }
-        if (shown > 0) text += shown + 1 == lines.size() ? " and " : ", ";
-        text += std::to_string(line);
-        ++shown;
-    }
-    return text;
+    return (lines.size() == 1 ? "line " : "lines ") + line_list(lines);
 }
 
 // What the engine was doing, in words: "composed a rule from line 2 into ...".

@@ -19,21 +19,6 @@ std::string fact_text(const Outline& outline, const FactOutline& fact) {
 
 std::string name_text(const Outline& outline, const Span& span) { return quoted(outline.text(span)); }
 
-std::string line_list(const std::set<int>& lines) {
-    std::string text;
-    size_t shown = 0;
-    for (int line : lines) {
-        if (shown == 4) {
-            text += " and " + std::to_string(lines.size() - shown) + " more";
-            break;
-        }
-        if (shown > 0) text += shown + 1 == lines.size() ? " and " : ", ";
-        text += std::to_string(line);
-        ++shown;
-    }
-    return text;
-}
-
 // A state, or a conversion source, that a rule needs to hold for it to apply.
 struct Requirement {
     const FactOutline* state;
