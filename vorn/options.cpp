@@ -255,7 +255,7 @@ std::string help_text() {
            "  -Werror                make every warning an error: exit status 1 before\n"
            "                         the analysis\n"
            "  -WNAME, -Wno-NAME      turn the warning NAME on (the default) or off\n"
-           "      --growth           when a limit stops the saturation, print after the\n"
+           "      --growth           when a limit or a signal stops the run, print after the\n"
            "                         report what grows: the held rules per set, the model\n"
            "                         rules they descend from, the deepest terms held and\n"
            "                         the model rules that nest them, the states whose\n"
