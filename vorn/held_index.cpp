@@ -112,7 +112,25 @@ void FeatureIndex::file(Slot slot) {
 
 void FeatureIndex::append(const sym::RuleFeatures* features, PartnerKey partner) {
     _slots.push_back(Filed{features, partner, true});
-    file(static_cast<Slot>(_slots.size() - 1));
+    if (_slots.size() < _next_refile) {
+        file(static_cast<Slot>(_slots.size() - 1));
+        return;
+    }
+    // The signatures of the first rules were chosen by what the first
+    // newcomers carried: filed again, they follow what newcomers carry now.
+    _next_refile = 2 * _slots.size();
+    refile();
+}
+
+void FeatureIndex::refile() {
+    _roots.clear();
+    _nodes.clear();
+    _always.clear();
+    _containing.clear();
+    _partners.clear();
+    _wild_partners.clear();
+    for (Slot slot = 0; slot < _slots.size(); ++slot)
+        if (_slots[slot].held) file(slot);
 }
 
 void FeatureIndex::release(Slot slot) {
@@ -237,13 +255,7 @@ void FeatureIndex::compact() {
         if (entry.held) kept.push_back(entry);
     _slots = std::move(kept);
     _released = 0;
-    _roots.clear();
-    _nodes.clear();
-    _always.clear();
-    _containing.clear();
-    _partners.clear();
-    _wild_partners.clear();
-    for (Slot slot = 0; slot < _slots.size(); ++slot) file(slot);
+    refile();
 }
 
 }  // namespace vorn

@@ -94,6 +94,8 @@ private:
     };
 
     void file(Slot slot);
+    // Files every held rule again, from an empty index.
+    void refile();
     // The dense number of an element; new ones are numbered on first sight.
     Element element(uint32_t key, uint32_t count);
     Signature signature(const sym::RuleFeatures& features);
@@ -106,6 +108,8 @@ private:
     const bool _converse;
     std::vector<Filed> _slots;
     size_t _released = 0;
+    // The number of slots at which every rule is filed again.
+    size_t _next_refile = 1024;
 
     // Elements, (key << 2 | capped count) to their number; by number, how
     // many newcomers carried each, and the marks of the newcomer.

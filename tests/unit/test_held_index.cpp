@@ -154,3 +154,43 @@ TEST_F(HeldIndexTest, PartnersAreAllTheConsumersAProviderComposesWithInListOrder
         }
     }
 }
+
+TEST_F(HeldIndexTest, RulesFiledAgainAsTheListGrowsGiveTheSameAnswers) {
+    parse(varied_model);
+    ASSERT_TRUE(sym::arities_consistent());
+    std::vector<const sym::StateRule*> rules = model_rules();
+    FeatureIndex index;
+    std::vector<const sym::StateRule*> held;
+    std::vector<bool> kept;
+    std::vector<vorn::PartnerKey> partners;
+    std::vector<FeatureIndex::Slot> found;
+    auto check = [&](const sym::StateRule* newcomer) {
+        for (bool converse : {false, true}) {
+            index.implication_candidates(newcomer->features(), converse, found);
+            ASSERT_EQ(found, admitted(held, kept, newcomer, converse)) << held.size() << " slots:\n" << text(*newcomer);
+        }
+    };
+    // Past two refilings (at 1,024 and 2,048 slots), with rules released on
+    // the way and questions asked between, which change the signatures.
+    const vorn::PartnerKey key = 7;
+    while (held.size() < 2100) {
+        const sym::StateRule* rule = rules[held.size() % rules.size()];
+        vorn::PartnerKey partner = held.size() % 4 == 0 ? vorn::WILDCARD : held.size() % 4 == 1 ? key : 8;
+        index.append(&rule->features(), partner);
+        held.push_back(rule);
+        kept.push_back(true);
+        partners.push_back(partner);
+        if (held.size() % 5 == 0) {
+            index.release(static_cast<FeatureIndex::Slot>(held.size() - 3));
+            kept[held.size() - 3] = false;
+        }
+        if (held.size() % 97 == 0) check(rules[held.size() % rules.size()]);
+    }
+    for (const sym::StateRule* newcomer : rules) check(newcomer);
+    std::vector<FeatureIndex::Slot> expected;
+    for (size_t i = 0; i < held.size(); ++i)
+        if (kept[i] && (partners[i] == key || partners[i] == vorn::WILDCARD))
+            expected.push_back(static_cast<FeatureIndex::Slot>(i));
+    index.partner_candidates(key, found);
+    EXPECT_EQ(found, expected);
+}
