@@ -240,6 +240,10 @@ private:
     TermBuilt term(const char* expected);
     TermPtr local_term(TermOutline::Kind kind, const std::string& name, const Span& span);
     TermsBuilt terms();
+    // NAME "(" terms ")" of an event or a state: the name into `name`, the
+    // places into `outline`; the terms are the caller's to build the fact of.
+    TermsBuilt named_arguments(const char* expected, const char* open, const Span& start, FactOutline& outline,
+                               std::string& name);
     std::vector<StateBuilt> states();
     StateBuilt state(const char* expected);
     std::pair<StateBuilt, std::optional<StateBuilt>> conversion();
@@ -462,14 +466,9 @@ FactBuilt Parser::fact(const char* expected) {
         trace("Reducing know fact");
         return {know_fact(std::move(known.value)), std::move(outline)};
     }
-    std::string name = take_name(expected);
     outline.kind = FactOutline::Kind::EVENT;
-    outline.name = _last;
-    expect(LSB, "'(' after the event name");
-    TermsBuilt args = terms();
-    expect(RSB, "')' or ','");
-    outline.whole = joined(start, _last);
-    outline.args = std::move(args.outlines);
+    std::string name;
+    TermsBuilt args = named_arguments(expected, "'(' after the event name", start, outline, name);
     trace("Reducing event fact " + name);
     FactPtr event = event_fact(name, std::move(args.terms), outline, _report);
     return {std::move(event), std::move(outline)};
@@ -575,18 +574,25 @@ std::vector<StateBuilt> Parser::states() {
     }
 }
 
+TermsBuilt Parser::named_arguments(const char* expected, const char* open, const Span& start,
+                                   FactOutline& outline, std::string& name) {
+    name = take_name(expected);
+    outline.name = _last;
+    expect(LSB, open);
+    TermsBuilt args = terms();
+    expect(RSB, "')' or ','");
+    outline.whole = joined(start, _last);
+    outline.args = std::move(args.outlines);
+    return args;
+}
+
 // state: NAME "(" terms ")"
 StateBuilt Parser::state(const char* expected) {
     FactOutline outline;
     outline.kind = FactOutline::Kind::STATE;
     Span start = here();
-    std::string name = take_name(expected);
-    outline.name = _last;
-    expect(LSB, "'(' after the state name");
-    TermsBuilt args = terms();
-    expect(RSB, "')' or ','");
-    outline.whole = joined(start, _last);
-    outline.args = std::move(args.outlines);
+    std::string name;
+    TermsBuilt args = named_arguments(expected, "'(' after the state name", start, outline, name);
     trace("Reducing state " + name);
     StatePtr built = state_fact(name, std::move(args.terms), outline, _report);
     return {std::move(built), std::move(outline)};
