@@ -355,12 +355,37 @@ def main():
                         " and that a state is one written before (default 0.5)")
     parser.add_argument("--sloppy", type=float, default=0.0, metavar="P",
                         help="chance per occurrence of a wrong number of arguments (default 0)")
+    parser.add_argument("--count", type=int, default=0, metavar="N",
+                        help="write the models of the N seeds from SEED on, each into"
+                        " DIR/SEED.vorn (with --out-dir), as one run per seed would")
+    parser.add_argument("--out-dir", metavar="DIR", help="the folder for --count")
     args = parser.parse_args()
     if args.consistent[1] < 1:
         parser.error("a model needs at least one consistent rule")
-    rng = random.Random(args.seed)
-    sys.stdout.write("// bench/gen_random.py %s\n" % " ".join(sys.argv[1:]))
-    sys.stdout.write(ModelWriter(rng, args).write())
+    if args.count > 0 and not args.out_dir:
+        parser.error("--count needs --out-dir")
+    # The options that make the model, as a run for one seed names them.
+    argv = sys.argv[1:]
+    options = []
+    skip = False
+    for i, word in enumerate(argv):
+        if skip:
+            skip = False
+        elif word in ("--count", "--out-dir"):
+            skip = True
+        elif word.startswith("--count=") or word.startswith("--out-dir="):
+            pass
+        elif i > 0 or word != str(args.seed):
+            options.append(word)
+    if args.count == 0:
+        rng = random.Random(args.seed)
+        sys.stdout.write("// bench/gen_random.py %s\n" % " ".join(sys.argv[1:]))
+        sys.stdout.write(ModelWriter(rng, args).write())
+        return
+    for seed in range(args.seed, args.seed + args.count):
+        with open("%s/%d.vorn" % (args.out_dir, seed), "w") as out:
+            out.write("// bench/gen_random.py %s\n" % " ".join([str(seed)] + options))
+            out.write(ModelWriter(random.Random(seed), args).write())
 
 
 if __name__ == "__main__":
