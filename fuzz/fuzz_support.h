@@ -12,7 +12,7 @@
 #include "common/runtime.h"
 #include "symbolic/namer.h"
 #include "symbolic/srule.h"
-#include "vorn/parser.h"
+#include "vorn/model/parser.h"
 
 namespace vorn_fuzz {
 

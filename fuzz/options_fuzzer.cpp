@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "vorn/options.h"
+#include "vorn/cli/options.h"
 
 namespace {
 

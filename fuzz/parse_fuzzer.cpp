@@ -14,10 +14,10 @@
 
 #include "fuzz/fuzz_support.h"
 #include "symbolic/state.h"
-#include "vorn/diagnostics.h"
-#include "vorn/lexer.h"
-#include "vorn/parser.h"
-#include "vorn/warnings.h"
+#include "vorn/model/diagnostics.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
+#include "vorn/model/warnings.h"
 
 namespace {
 

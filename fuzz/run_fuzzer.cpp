@@ -28,14 +28,14 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "symbolic/unifier.h"
 #include "symbolic/arity_clash.h"
-#include "vorn/algorithm.h"
-#include "vorn/engine_failure.h"
-#include "vorn/explain.h"
-#include "vorn/lexer.h"
-#include "vorn/parser.h"
-#include "vorn/provenance.h"
+#include "symbolic/unifier.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
+#include "vorn/report/explain.h"
+#include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/provenance.h"
 
 namespace {
 

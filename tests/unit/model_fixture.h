@@ -6,8 +6,8 @@
 #include <string>
 
 #include "symbolic/model.h"
-#include "vorn/lexer.h"
-#include "vorn/parser.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
 
 // Parses model text into the parser's globals and frees them afterwards.
 class ModelTest : public ::testing::Test {

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "vorn/diagnostics.h"
-#include "vorn/model_errors.h"
+#include "vorn/model/diagnostics.h"
+#include "vorn/model/model_errors.h"
 
 using vorn::Diagnostic;
 using vorn::DiagnosticWriter;

@@ -17,7 +17,7 @@
 #include "symbolic/renamer.h"
 #include "symbolic/toposort.h"
 #include "symbolic/unifier.h"
-#include "vorn/helper.h"
+#include "vorn/model/helper.h"
 
 namespace {
 

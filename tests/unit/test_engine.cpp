@@ -11,7 +11,7 @@
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
 #include "symbolic/variable.h"
-#include "vorn/algorithm.h"
+#include "vorn/saturation/algorithm.h"
 
 using sym::StateConstRule;
 using sym::StateRule;

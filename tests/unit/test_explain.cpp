@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "model_fixture.h"
-#include "vorn/algorithm.h"
-#include "vorn/explain.h"
-#include "vorn/provenance.h"
-#include "vorn/result_file.h"
+#include "vorn/report/explain.h"
+#include "vorn/report/result_file.h"
+#include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/provenance.h"
 
 using vorn::Origin;
 

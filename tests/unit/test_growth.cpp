@@ -9,9 +9,9 @@
 
 #include "model_fixture.h"
 #include "symbolic/know.h"
-#include "vorn/algorithm.h"
-#include "vorn/growth.h"
-#include "vorn/provenance.h"
+#include "vorn/report/growth.h"
+#include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/provenance.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "symbolic/implication.h"
 #include "symbolic/know.h"
 #include "symbolic/srule.h"
-#include "vorn/held_index.h"
+#include "vorn/saturation/held_index.h"
 
 using vorn::FeatureIndex;
 

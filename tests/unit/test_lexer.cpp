@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "vorn/lexer.h"
+#include "vorn/model/lexer.h"
 
 using namespace vorn;
 

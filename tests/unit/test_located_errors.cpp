@@ -10,9 +10,9 @@
 #include "common/runtime.h"
 #include "symbolic/namer.h"
 #include "symbolic/srule.h"
-#include "vorn/lexer.h"
-#include "vorn/outline.h"
-#include "vorn/parser.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/outline.h"
+#include "vorn/model/parser.h"
 
 using vorn::Diagnostic;
 

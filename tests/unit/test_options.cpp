@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "vorn/options.h"
+#include "vorn/cli/options.h"
 
 using vorn::CommandLine;
 using vorn::Options;

@@ -11,8 +11,8 @@
 #include "symbolic/namer.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
-#include "vorn/lexer.h"
-#include "vorn/parser.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
 
 using namespace vorn;
 

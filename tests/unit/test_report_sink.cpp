@@ -22,7 +22,7 @@
 #include <thread>
 
 #include "test_support.h"
-#include "vorn/report_sink.h"
+#include "vorn/report/report_sink.h"
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;

@@ -15,9 +15,9 @@
 
 #include "model_fixture.h"
 #include "test_support.h"
-#include "vorn/algorithm.h"
-#include "vorn/interrupt.h"
-#include "vorn/run_monitor.h"
+#include "vorn/cli/interrupt.h"
+#include "vorn/cli/run_monitor.h"
+#include "vorn/saturation/algorithm.h"
 
 using std::chrono::milliseconds;
 using vorn::RunMonitor;

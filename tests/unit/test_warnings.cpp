@@ -19,12 +19,12 @@
 #include "symbolic/implication.h"
 #include "symbolic/namer.h"
 #include "symbolic/srule.h"
-#include "vorn/algorithm.h"
-#include "vorn/engine_failure.h"
-#include "vorn/lexer.h"
-#include "vorn/parser.h"
-#include "vorn/provenance.h"
-#include "vorn/warnings.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
+#include "vorn/model/warnings.h"
+#include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/provenance.h"
 
 using vorn::Diagnostic;
 

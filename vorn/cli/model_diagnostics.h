@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "common/runtime.h"
+#include "vorn/cli/options.h"
+#include "vorn/model/diagnostics.h"
+#include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/provenance.h"
+
+namespace vorn {
+
+// The diagnostics of one run on standard error: the located form of every
+// error about the model, from reading it to the analysis, and the warnings.
+// What the run prints on standard output is not touched.
+class ModelDiagnostics {
+public:
+    // `text` is the model as the scanner reads it; it must outlive this object.
+    ModelDiagnostics(const Options& options, std::string_view text, std::ostream& out);
+
+    // Parses the scanned model into the parser's globals as Helper::parse
+    // does (a syntax error ends the process), showing each error located and
+    // each character outside the token table as a warning.
+    void parse();
+    // The model has no consistent rule.
+    void no_consistent_rule();
+    // Shows the warnings about the parsed model; true when -Werror has made an
+    // error of one (of these or of the scanner's): the run stops with status 1.
+    bool warn(bool has_transfer_rules);
+    // The analysis starts: a model error from now on comes from the engine.
+    void analysis_starts();
+    // An observer that keeps the origins of the rules that meet in a model
+    // error, for a run that records origins anyway (--explain, --graph); it
+    // must come after `provenance` among the run's observers.
+    Observer* failure_watch(const Provenance& provenance);
+    // Shows where a model error that ended the run comes from. The errors
+    // found while reading were shown already; one found by the engine is
+    // traced to the model's rules, by a second run when no origins were kept.
+    void failed(const common::UserError& error);
+
+    const DiagnosticWriter& writer() const { return _writer; }
+
+private:
+    void unknown_character(const Span& span);
+
+    WarningSettings _settings;
+    DiagnosticWriter _writer;
+    std::unique_ptr<FailureWatch> _watch;
+    bool _in_analysis = false;
+    std::chrono::steady_clock::time_point _analysis_start;
+    size_t _unknown_characters = 0;
+};
+
+// Unknown characters shown one by one; more are summed up in one note.
+constexpr size_t max_unknown_characters_shown = 20;
+
+}  // namespace vorn

@@ -1,0 +1,267 @@
+#include "vorn/cli/verify.h"
+
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <optional>
+#include <streambuf>
+#include <string>
+#include <system_error>
+
+#include "common/runtime.h"
+#include "vorn/cli/interrupt.h"
+#include "vorn/cli/memory_limit.h"
+#include "vorn/cli/model_diagnostics.h"
+#include "vorn/cli/run_monitor.h"
+#include "vorn/model/helper.h"
+#include "vorn/model/parser.h"
+#include "vorn/report/explain.h"
+#include "vorn/report/growth.h"
+#include "vorn/report/json_report.h"
+#include "vorn/report/report_sink.h"
+#include "vorn/report/result_file.h"
+#include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/provenance.h"
+
+namespace vorn {
+
+namespace {
+
+// The model text as the tool has always read it: every line followed by one
+// line feed, so that a last line without a line break gains one.
+std::string read_lines(std::istream& in) {
+    std::string text;
+    std::string current;
+    while (std::getline(in, current)) text += current + "\n";
+    return text;
+}
+
+class NullBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// While alive (and active), std::cout prints to nowhere: a report-only run
+// saturates without its trace.
+class TraceSilencer {
+public:
+    explicit TraceSilencer(bool active) {
+        if (active) _saved = std::cout.rdbuf(&_null);
+    }
+    ~TraceSilencer() {
+        if (_saved != nullptr) std::cout.rdbuf(_saved);
+    }
+    TraceSilencer(const TraceSilencer&) = delete;
+    TraceSilencer& operator=(const TraceSilencer&) = delete;
+
+private:
+    NullBuffer _null;
+    std::streambuf* _saved = nullptr;
+};
+
+// The progress line on standard error, erased whenever the report is about to
+// be written to the terminal, and for good when the run ends in any way.
+class Progress {
+public:
+    explicit Progress(bool shown) {
+        if (!shown) return;
+        _line.emplace(STDERR_FILENO);
+        if (report_sink() != nullptr) report_sink()->set_before_write([this] { _line->erase(); });
+    }
+    ~Progress() {
+        if (_line && report_sink() != nullptr) report_sink()->set_before_write(nullptr);
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    StatusLine* line() { return _line ? &*_line : nullptr; }
+
+private:
+    std::optional<StatusLine> _line;
+};
+
+bool progress_shown(Options::Progress setting) {
+    if (setting == Options::Progress::AUTO) return isatty(STDERR_FILENO) == 1;
+    return setting == Options::Progress::ON;
+}
+
+void print_report(const Algorithm& algorithm, const timeval& span) {
+    algorithm.print_se_const_rules(std::cout);
+    std::cout << std::endl << std::endl;
+    algorithm.print_ns_const_rules(std::cout);
+    std::cout << std::endl << std::endl;
+    algorithm.print_se_trans_rules(std::cout);
+    std::cout << std::endl << std::endl;
+    algorithm.print_ns_trans_rules(std::cout);
+    std::cout << std::endl << std::endl;
+    algorithm.print_final_rules(std::cout);
+    std::cout << std::endl << std::endl;
+    algorithm.print_target_rules(std::cout);
+    std::cout << std::endl << std::endl;
+
+    std::cout << "Verification Time: " << span.tv_sec / 60 << " min - " << span.tv_sec % 60 << " sec - "
+              << span.tv_usec / 1000 << " ms " << std::endl
+              << std::endl;
+    std::cout << "Verification Stat: " << std::endl;
+    std::cout << "Overall Rule Generated: " << algorithm.rule_count() << std::endl;
+}
+
+// The files the results go to besides standard output; null when not asked for.
+struct ResultFiles {
+    std::unique_ptr<ResultFile> json;
+    std::unique_ptr<ResultFile> graph;
+};
+
+// Prints the report of a saturation and writes the result files; answers the exit status.
+int report(const Options& options, ResultFiles& files, Algorithm& algorithm, const RunMonitor& monitor,
+           const Provenance* provenance, Growth* growth, const timeval& start) {
+    timeval end;
+    // The report could not reach its reader: the caller says so.
+    if (monitor.stop() == RunMonitor::Stop::WRITE_FAILED) return 1;
+    std::string limit = monitor.limit_name();
+    if (!limit.empty()) std::cout << saturation_stopped_line(limit) << std::endl << std::endl;
+    int stopped = monitor.stop_signal() != 0 ? interrupted_status(monitor.stop_signal()) : limit.empty() ? 0 : 3;
+    algorithm.analysis(raw_accessable_states);
+    gettimeofday(&end, nullptr);
+
+    timeval span = diffms(end, start);
+    print_report(algorithm, span);
+    // Whatever stopped the saturation, the sets are incomplete: say what grew.
+    if (growth && monitor.stop() != RunMonitor::Stop::NONE) growth->print(std::cout, algorithm);
+    std::vector<Derivation> derivations;
+    if (provenance) derivations = derive_targets(algorithm, *provenance);
+    if (options.explain) print_explanation(std::cout, derivations, *provenance);
+
+    std::string error;
+    if (files.json) {
+        RunSummary summary{options.model, limit, static_cast<long long>(span.tv_sec) * 1000 + span.tv_usec / 1000};
+        if (!files.json->write(json_results(algorithm, raw_accessable_states, summary), error)) {
+            std::cerr << error << std::flush;
+            return 1;
+        }
+    }
+    if (files.graph && !files.graph->write(derivation_graph(derivations, *provenance), error)) {
+        std::cerr << error << std::flush;
+        return 1;
+    }
+    return stopped;
+}
+
+// Parses the scanned model, saturates it, prints the report (and the
+// derivations) and writes the result files. With --check, stops before the
+// analysis.
+int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagnostics) {
+    diagnostics.parse();
+    if (raw_const_rules.empty()) {
+        std::cout << "Error : no state constent rule" << std::endl << std::endl;
+        diagnostics.no_consistent_rule();
+        return -1;
+    }
+    if (raw_trans_rules.empty()) std::cout << "Warning : no state transfer rule" << std::endl << std::endl;
+    if (diagnostics.warn(!raw_trans_rules.empty())) return 1;
+    if (options.check) return 0;
+
+    Progress progress(progress_shown(options.progress));
+    timeval start;
+    gettimeofday(&start, nullptr);
+    RunMonitor::Settings settings;
+    settings.max_rules = options.max_rules;
+    settings.time_limit = options.time_limit;
+    settings.max_memory = options.max_memory_mb << 20;
+    settings.progress = progress.line();
+    settings.flush_report = [] {
+        if (report_sink() != nullptr) report_sink()->flush_all();
+    };
+    settings.write_failed = report_write_failed;
+    RunMonitor monitor(settings);
+    // How each rule was made is kept only when it is asked for.
+    std::unique_ptr<Provenance> provenance;
+    std::unique_ptr<Growth> growth;
+    std::unique_ptr<Observers> both;
+    Observer* observer = &monitor;
+    if (options.explain || files.graph || options.growth) {
+        provenance = std::make_unique<Provenance>();
+        record_parsed_model(*provenance);
+        std::vector<Observer*> observers{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)};
+        // Last: it takes every rule it is shown for admission as held.
+        if (options.growth) observers.push_back((growth = std::make_unique<Growth>(*provenance)).get());
+        both = std::make_unique<Observers>(observers);
+        observer = both.get();
+    }
+    diagnostics.analysis_starts();
+    Algorithm algorithm(observer);
+    if (options.report_only) algorithm.trace_to(nullptr);
+    try {
+        {
+            TraceSilencer silencer(options.report_only);
+            InterruptGuard interrupts;
+            algorithm.close_const_rule(raw_const_rules);
+            algorithm.close_trans_rule(raw_trans_rules);
+            algorithm.complete();
+        }
+        monitor.end_progress();
+        return report(options, files, algorithm, monitor, provenance.get(), growth.get(), start);
+    } catch (const std::bad_alloc&) {
+        // The engine still holds what it made; it is freed on the way out.
+        throw OutOfMemory{algorithm.rule_count()};
+    }
+}
+
+}  // namespace
+
+int verify(const Options& options) {
+    std::ifstream file;
+    std::istream* in = &std::cin;
+    if (options.model != "-") {
+        std::error_code ec;
+        file.open(options.model);
+        // A directory opens as a stream but cannot be read as a model.
+        if (!file.is_open() || std::filesystem::is_directory(options.model, ec)) {
+            std::cout << "open error" << std::endl;
+            return -1;
+        }
+        in = &file;
+    }
+    ResultFiles files;
+    std::string error;
+    if (options.json && !options.check) {
+        files.json = ResultFile::open("--json", *options.json, options.model, error);
+        if (!files.json) {
+            std::cerr << error << std::flush;
+            return -1;
+        }
+    }
+    if (options.graph && !options.check) {
+        files.graph = ResultFile::open("--graph", *options.graph, options.model, error);
+        // Two writers on one file would garble both.
+        if (files.graph && files.json && files.graph->same_file_as(*files.json)) {
+            files.graph.reset();
+            error = "vorn: --graph: cannot write '" + *options.graph + "': it is the --json file\n";
+        }
+        if (!files.graph) {
+            std::cerr << error << std::flush;
+            return -1;
+        }
+    }
+    std::string text = read_lines(*in);
+    ModelDiagnostics diagnostics(options, text, std::cerr);
+    Helper helper;
+    helper.scan(text);
+    // A check prints its diagnostics only.
+    TraceSilencer quiet(options.check);
+    try {
+        return saturate(options, files, diagnostics);
+    } catch (const common::UserError& error) {
+        diagnostics.failed(error);
+        if (options.check) return 1;
+        throw;
+    }
+}
+
+}  // namespace vorn

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "vorn/cli/options.h"
+
+namespace vorn {
+
+// One verification run as the command line asks for it: reads the model (a
+// file, or standard input for "-"), parses it, saturates the rules while a
+// monitor watches the limits and draws progress, prints the report and writes
+// the JSON results. Every error and warning about the model is also shown on
+// standard error in its located form. Answers the exit status: 0 finished, 3
+// stopped by a limit, 1 a failed write or a warning under -Werror, -1 (255)
+// an unreadable file, an unwritable JSON path or a model without consistent
+// rules. Model errors propagate as the exceptions of common/ (the caller
+// reports them); a syntax error ends the process inside the parser. With
+// --check, stops before the analysis, prints nothing on standard output and
+// answers 1 for a model error.
+int verify(const Options& options);
+
+}  // namespace vorn

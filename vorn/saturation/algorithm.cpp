@@ -1,0 +1,638 @@
+#include "vorn/saturation/algorithm.h"
+
+#include <cassert>
+#include <cstdlib>
+#include <exception>
+#include <iterator>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include "common/runtime.h"
+#include "symbolic/know.h"
+#include "symbolic/namer.h"
+#include "symbolic/poll.h"
+#include "symbolic/renamer.h"
+#include "symbolic/unifier.h"
+
+namespace vorn {
+
+void (*closure_step_hook)() = nullptr;
+
+using sym::StateConstRule;
+using sym::StateRule;
+using sym::StateTransRule;
+
+// What an add operation reports to: the engine's observer, if any, and the trace.
+struct Watch {
+    Observer* observer;
+    const Algorithm& engine;
+    bool& stopped;
+    std::ostream* trace;
+    Pins& pins;
+    // Compositions are counted and deferred: nobody looks at their rules
+    // before the queue reaches them.
+    bool defer;
+
+    void dropped(const StateRule* rule) const {
+        if (observer) observer->dropped(rule);
+    }
+    void failed(Meeting meeting, const StateRule* first, const StateRule* second) const {
+        if (observer) observer->failed(meeting, first, second);
+    }
+};
+
+namespace {
+
+typedef FeatureIndex::Slot Slot;
+
+const std::string separator_short(43, '-');
+const std::string separator_long(86, '-');
+
+template <class Rule>
+Rule* rule_of(Rule* rule) {
+    return rule;
+}
+template <class Rule>
+Rule* rule_of(const std::pair<size_t, Rule*>& entry) {
+    return entry.second;
+}
+
+// Whether the held rule and the newcomer must be tested: false only when
+// neither can imply the other by their features, which implication itself
+// finds out first without issuing a name.
+template <class Rule>
+bool worth_testing(const Rule* held, const Rule* rule, bool removes) {
+    return sym::may_imply(held, rule) || (removes && sym::may_imply(rule, held));
+}
+
+enum class Found { NO, YES, UNKNOWN };
+
+#ifdef VORN_CROSSCHECK
+// The flat scan: every held rule, in list order, that the tests admit. The
+// index must have found exactly these.
+template <class Rule, class Entry>
+void compare_with_flat_scan(const HeldIndex<Entry>& index, const Rule* rule, bool removes,
+                            const std::vector<Slot>& found) {
+    std::vector<Slot> flat;
+    for (Slot k = 0; k < index.slots(); ++k) {
+        if (!index.held(k)) continue;
+        const Rule* held = rule_of(*index.position(k));
+        if (worth_testing(held, rule, removes)) flat.push_back(k);
+    }
+    if (flat != found) {
+        std::cerr << "held-rule index and flat scan disagree: " << found.size() << " against " << flat.size()
+                  << " rules" << std::endl;
+        std::abort();
+    }
+}
+#endif
+
+// The held rules to test against a newcomer, in list order: all of them
+// when one symbol has been met with two arities (a model error must come
+// up where it would), otherwise those the index finds.
+template <class Rule, class Entry>
+void rules_to_test(HeldIndex<Entry>& index, const Rule* rule, bool removes, std::vector<Slot>& out) {
+    out.clear();
+    if (!sym::arities_consistent()) {
+        for (Slot k = 0; k < index.slots(); ++k)
+            if (index.held(k)) out.push_back(k);
+        return;
+    }
+    index.implication_candidates(rule->features(), removes, out);
+#ifdef VORN_CROSSCHECK
+    compare_with_flat_scan(index, rule, removes, out);
+#endif
+}
+
+// The newest held rules, tested before the index is asked: a newcomer that a
+// held rule implies is most often implied by one held shortly before it.
+const FeatureIndex::Slot recent_window = 32;
+
+// Whether a held rule implies the newcomer, for a list whose adds remove no
+// held rule. When no held rule that holds a configuration passes the quick
+// test, every test that remains is pure: none issues a name, so the answer
+// does not depend on the order of the tests, and the newest held rules go
+// first, then the older ones that the index finds, newest first. UNKNOWN
+// when the tests must run in list order.
+template <class Rule, class Entry>
+Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, std::vector<Slot>& candidates,
+                     const StateRule*& held_partner) {
+    const sym::RuleFeatures& features = rule->features();
+    if (index.impure_may_imply(features)) return Found::UNKNOWN;
+    auto implies = [&](Slot k) {
+        const Rule* held = rule_of(*index.position(k));
+        held_partner = held;
+        return held->imply(rule);
+    };
+    const Slot older = index.slots() > recent_window ? index.slots() - recent_window : 0;
+    for (Slot k = index.slots(); k-- > older;)
+        if (index.held(k) && sym::may_imply_features(index.features(k), features) && implies(k)) return Found::YES;
+    index.implication_candidates(features, false, candidates);
+#ifdef VORN_CROSSCHECK
+    compare_with_flat_scan(index, rule, false, candidates);
+#endif
+    for (size_t i = candidates.size(); i-- > 0;)
+        if (candidates[i] < older && implies(candidates[i])) return Found::YES;
+    return Found::NO;
+}
+
+// The shared add procedure: reject the newcomer when a held rule implies it,
+// otherwise drop the held rules it implies (when `removes`) and append it.
+// Held rules are visited in list order.
+template <class Rule, class List, class Entry>
+bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entry, bool removes, PartnerKey partner,
+              const Watch& watch) {
+    // The held rule being compared with the newcomer, for a model error.
+    const StateRule* held_partner = nullptr;
+    try {
+        thread_local std::vector<Slot> candidates;
+        Found found = sym::arities_consistent() && !removes ? implied_by_any(index, rule, candidates, held_partner)
+                                                            : Found::UNKNOWN;
+        if (found == Found::UNKNOWN) rules_to_test(index, rule, removes, candidates);
+        for (size_t i = 0; i < candidates.size() && found == Found::UNKNOWN; ++i) {
+            Slot k = candidates[i];
+            Rule* held = rule_of(*index.position(k));
+            held_partner = held;
+            if (held->imply(rule)) {
+                found = Found::YES;
+                break;
+            }
+            if (removes && rule->imply(held)) {
+                held_partner = nullptr;
+                watch.dropped(held);
+                watch.pins.retire(held);
+                list.erase(index.position(k));
+                index.release(k);
+            }
+        }
+#ifdef VORN_CROSSCHECK
+        // Without removals, the answer found out of order is the answer in order.
+        if (!removes && found != Found::UNKNOWN) {
+            bool any = false;
+            for (const auto& entry : list) any = any || rule_of(entry)->imply(rule);
+            if (any != (found == Found::YES)) {
+                std::cerr << "out-of-order search for an implying rule disagrees" << std::endl;
+                std::abort();
+            }
+        }
+#endif
+        index.compact();
+        if (found == Found::YES) {
+            if (watch.trace) *watch.trace << "Adding failed. " << std::endl;
+            watch.dropped(rule);
+            delete rule;
+            return false;
+        }
+        if (watch.observer && !watch.observer->admit(watch.engine, rule)) {
+            watch.stopped = true;
+            watch.dropped(rule);
+            delete rule;
+            return false;
+        }
+        list.push_back(entry);
+        index.append(std::prev(list.end()), &rule->features(), partner);
+    } catch (const common::UserError&) {
+        if (held_partner != nullptr) watch.failed(Meeting::IMPLICATION, held_partner, rule);
+        if (list.empty() || rule_of(list.back()) != rule) {
+            watch.dropped(rule);
+            delete rule;
+        }
+        throw;
+    } catch (...) {
+        // The newcomer is owned here until it is appended.
+        if (list.empty() || rule_of(list.back()) != rule) {
+            watch.dropped(rule);
+            delete rule;
+        }
+        throw;
+    }
+    if (watch.trace) *watch.trace << "Adding Successful. " << std::endl;
+    return true;
+}
+
+// The partner key of a provider: the top of the term its conclusion knows.
+PartnerKey provider_key(const StateConstRule* rule) {
+    const sym::Fact* conclusion = rule->conclusion();
+    if (conclusion->type() != sym::Fact::OKNOW) return WILDCARD;
+    return partner_key(static_cast<const sym::Know*>(conclusion)->term());
+}
+
+// The partner key of a consumer: the top of its selected premise's term.
+PartnerKey consumer_key(const StateRule* rule, size_t select) { return partner_key(rule->knows().at(select).first->term()); }
+
+// A copy of the rule that passes over its selected configuration premise.
+template <class Rule>
+Rule* configuration_variant(const Rule* rule, size_t select, const Watch& watch) {
+    sym::Unifier unifier;
+    Rule* copy = static_cast<Rule*>(rule->map(unifier, StateRule::NONSELECTABLE));
+    copy->set_nonselectable_at(select);
+    sym::Renamer renamer;
+    copy->rename(renamer);
+    if (watch.observer) watch.observer->varied(rule, copy);
+    return copy;
+}
+
+#ifdef VORN_CROSSCHECK
+size_t fingerprint(const StateRule* rule) {
+    std::ostringstream text;
+    rule->info(text);
+    return std::hash<std::string>()(text.str());
+}
+#endif
+
+// Composes the provider into the consumer's premise; reports and queues the
+// results, or when they are deferred, counts them, notes the identifiers
+// they take and queues the composition in their place.
+template <class Rule>
+void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, WorkQueue<Rule>& queue,
+                  const Watch& watch) {
+    if (watch.defer) {
+        IssuedRange issued;
+        issued.names_from = sym::namer.index();
+        issued.sids_from = StateRule::_sid;
+        size_t made = 0;
+        try {
+            made = provider->count_compositions(index, consumer);
+        } catch (const common::UserError&) {
+            watch.failed(Meeting::COMPOSITION, provider, consumer);
+            throw;
+        }
+        if (made == 0) return;
+        issued.names_to = sym::namer.index();
+        issued.sids_to = StateRule::_sid;
+        Deferred<Rule> deferred{provider, index, consumer, made, issued, 0, nullptr, {}};
+#ifdef VORN_CROSSCHECK
+        // The count against the rules themselves, made from the same identifiers.
+        sym::namer.reissue_from(issued.names_from);
+        StateRule::_sid = issued.sids_from;
+        std::list<StateRule*> results = provider->compose(index, consumer);
+        for (StateRule* result : results) deferred.fingerprints.push_back(fingerprint(result));
+        for (StateRule* result : results) delete result;
+        if (results.size() != made || sym::namer.index() != issued.names_to || StateRule::_sid != issued.sids_to) {
+            std::cerr << "counting compositions disagrees with making them" << std::endl;
+            std::abort();
+        }
+#endif
+        queue.push(deferred);
+        return;
+    }
+    std::list<StateRule*> results;
+    try {
+        results = provider->compose(index, consumer);
+    } catch (const common::UserError&) {
+        watch.failed(Meeting::COMPOSITION, provider, consumer);
+        throw;
+    }
+    if (results.empty()) return;
+    if (watch.observer) watch.observer->composed(provider, index, consumer, results);
+    if (std::ostream* trace = watch.trace) {
+        *trace << std::endl;
+        provider->info(*trace);
+        *trace << "Composes at index " << index << ":" << std::endl;
+        consumer->info(*trace);
+        for (const StateRule* result : results) {
+            *trace << std::endl << "Composition Successful for :" << std::endl;
+            result->info(*trace);
+        }
+    }
+    for (StateRule* result : results) queue.push(static_cast<Rule*>(result));
+}
+
+// The most rules made at once from a deferred composition: one step may make
+// a great many, of which the queue need only hold what is tried next.
+const size_t deferred_chunk = 1024;
+
+// Makes the next rules of a deferred composition again, with the identifiers
+// they took the first time, in its place at the front of the queue; what is
+// left of it stays deferred behind them.
+template <class Rule>
+void make_deferred(WorkQueue<Rule>& queue) {
+    Deferred<Rule> deferred = queue.take_deferred();
+    std::list<StateRule*> results;
+    bool rest = false;
+    struct Restore {
+        WorkQueue<Rule>& queue;
+        const Deferred<Rule>& deferred;
+        bool& rest;
+        std::list<StateRule*>& results;
+        sym::Name::ID names = sym::namer.index();
+        size_t sids = StateRule::_sid;
+        ~Restore() {
+            sym::namer.reissue_from(names);
+            StateRule::_sid = sids;
+            if (!rest) queue.release(deferred);
+            for (StateRule* result : results) delete result;
+        }
+    } restore{queue, deferred, rest, results, sym::namer.index(), StateRule::_sid};
+    sym::namer.reissue_from(deferred.issued.names_from);
+    StateRule::_sid = deferred.issued.sids_from;
+    auto candidates = deferred.candidates;
+    if (!candidates) candidates = deferred.provider->candidates(deferred.index, deferred.consumer);
+    size_t next = deferred.first_mapping;
+    while (candidates && next < candidates->mappings.size() && results.size() < deferred_chunk) {
+        StateRule* result =
+            deferred.provider->compose(candidates->mappings[next++], candidates->unifier, deferred.index, deferred.consumer);
+        if (result) results.push_back(result);
+    }
+    rest = results.size() < deferred.rules;
+    bool same = rest ? candidates && next < candidates->mappings.size()
+                     : results.size() == deferred.rules && sym::namer.index() == deferred.issued.names_to &&
+                           StateRule::_sid == deferred.issued.sids_to;
+#ifdef VORN_CROSSCHECK
+    size_t at = deferred.fingerprints.size() - deferred.rules;
+    for (const StateRule* result : results) same = same && fingerprint(result) == deferred.fingerprints.at(at++);
+#endif
+    if (!same) {
+        std::cerr << "a deferred composition came out differently the second time" << std::endl;
+        std::abort();
+    }
+    if (rest) {
+        Deferred<Rule> left = deferred;
+        left.rules -= results.size();
+        left.first_mapping = next;
+        left.candidates = candidates;
+        left.issued.names_from = sym::namer.index();
+        left.issued.sids_from = StateRule::_sid;
+        queue.put_back(left);
+    }
+    queue.put_back(results);
+    results.clear();
+}
+
+void print_separator(std::ostream* trace) {
+    if (trace) *trace << std::endl << separator_short << std::endl << std::endl;
+}
+
+template <class List>
+void print_rules(std::ostream& os, const List& list, const std::string& heading, const std::string& label) {
+    os << heading << std::endl << std::endl;
+    for (const auto& entry : list) {
+        os << label << std::endl;
+        rule_of(entry)->info(os);
+        os << std::endl;
+    }
+}
+
+template <class List>
+void print_selectable_rules(std::ostream& os, const List& list, const std::string& heading) {
+    os << heading << std::endl << std::endl;
+    for (const auto& entry : list) {
+        os << "Select Rule at " << entry.first << ":" << std::endl;
+        entry.second->info(os);
+        os << std::endl;
+    }
+}
+
+// Empties a work queue whose rules will never be tried.
+template <class Rule>
+void drain(WorkQueue<Rule>& queue, const Watch& watch) {
+    while (!queue.empty()) {
+        if (queue.front_is_deferred()) {
+            queue.release(queue.take_deferred());
+            continue;
+        }
+        Rule* rule = queue.take();
+        watch.dropped(rule);
+        delete rule;
+    }
+}
+
+// The next rule to try: deferred compositions at the front are made first.
+template <class Rule>
+Rule* next_rule(WorkQueue<Rule>& queue) {
+    while (queue.front_is_deferred()) make_deferred(queue);
+    return queue.take();
+}
+
+template <class List>
+void delete_rules(List& list) {
+    for (auto& entry : list) delete rule_of(entry);
+    list.clear();
+}
+
+}  // namespace
+
+Algorithm::~Algorithm() {
+    delete_rules(_se_const_rules);
+    delete_rules(_ns_const_rules);
+    delete_rules(_se_trans_rules);
+    delete_rules(_ns_trans_rules);
+    delete_rules(_final_rules);
+    // Target rules live as long as the engine.
+    delete_rules(_target_rules);
+}
+
+bool Algorithm::add_se_const_rule(size_t select, StateConstRule* rule) {
+    assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
+    if (_trace) {
+        *_trace << "Try Add Selectable Consistent Rule at " << select << ":" << std::endl;
+        rule->info(*_trace);
+    }
+    return add_rule(_se_const_rules, _se_const_index, rule, std::make_pair(select, rule), true, consumer_key(rule, select), watch());
+}
+
+bool Algorithm::add_ns_const_rule(StateConstRule* rule) {
+    assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == false);
+    if (_trace) {
+        *_trace << "Try Add Nonselectable Consistent Rule:" << std::endl;
+        rule->info(*_trace);
+    }
+    return add_rule(_ns_const_rules, _ns_const_index, rule, rule, true, provider_key(rule), watch());
+}
+
+bool Algorithm::add_se_trans_rule(size_t select, StateTransRule* rule) {
+    assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
+    if (_trace) {
+        *_trace << "Try Add Selectable Transfer Rule at " << select << ":" << std::endl;
+        rule->info(*_trace);
+    }
+    return add_rule(_se_trans_rules, _se_trans_index, rule, std::make_pair(select, rule), true, consumer_key(rule, select), watch());
+}
+
+bool Algorithm::add_ns_trans_rule(StateTransRule* rule) {
+    assert(rule->select() == StateConstRule::NONSELECTABLE);
+    if (_trace) {
+        *_trace << "Try Add Nonselectable Transfer Rule:" << std::endl;
+        rule->info(*_trace);
+    }
+    return add_rule(_ns_trans_rules, _ns_trans_index, rule, rule, true, NOT_A_PARTNER, watch());
+}
+
+bool Algorithm::add_final_rule(StateConstRule* rule) {
+    assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == true);
+    if (_trace) {
+        *_trace << "Try Add Final Consistent Rule:" << std::endl;
+        rule->info(*_trace);
+    }
+    return add_rule(_final_rules, _final_index, rule, rule, false, NOT_A_PARTNER, watch());
+}
+
+Watch Algorithm::watch() {
+    bool defer = _trace == nullptr && (_observer == nullptr || !_observer->wants_compositions());
+    return Watch{_observer, *this, _stopped, _trace, *_pins, defer};
+}
+
+bool Algorithm::next_step(size_t queued) {
+    if (closure_step_hook) closure_step_hook();
+    if (!_stopped && _observer && !_observer->step(*this, queued)) _stopped = true;
+    if (_stopped) return false;
+    ++_tried;
+    return true;
+}
+
+// Asks the observer, from inside long rule operations, whether to go on.
+struct EnginePoll : sym::Poll {
+    Observer* observer;
+    const Algorithm& engine;
+    EnginePoll(Observer* observer, const Algorithm& engine) : observer(observer), engine(engine) {}
+    bool stop() override { return !observer->keep_going(engine); }
+};
+
+template <class Rule>
+void Algorithm::close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue<Rule>&)) {
+    WorkQueue<Rule> queue(rules, *_pins);
+    EnginePoll poll(_observer, *this);
+    sym::PollScope scope(_observer ? &poll : nullptr);
+    while (!queue.empty() && next_step(queue.size())) {
+        try {
+            (this->*step)(queue);
+        } catch (const sym::Abandoned&) {
+            _stopped = true;
+        }
+    }
+    drain(queue, watch());
+}
+
+void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) { close(rules, &Algorithm::const_step); }
+
+void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
+    StateConstRule* rule = next_rule(rules);
+    size_t select = rule->select();
+    bool event = rule->event_conclusion();
+    bool added;
+    if (select == StateRule::NONSELECTABLE) {
+        added = event ? add_final_rule(rule) : add_ns_const_rule(rule);
+    } else {
+        if (rule->is_confg_at(select)) rules.push(configuration_variant(rule, select, watch()));
+        added = add_se_const_rule(select, rule);
+    }
+    if (_stopped) return;
+    if (added) {
+        if (select != StateRule::NONSELECTABLE) {
+            _ns_const_index.partner_candidates(consumer_key(rule, select), _partners);
+            for (Slot k : _partners) compose_into(*_ns_const_index.position(k), select, rule, rules, watch());
+        } else if (!event) {
+            _se_const_index.partner_candidates(provider_key(rule), _partners);
+            for (Slot k : _partners) {
+                const auto& consumer = *_se_const_index.position(k);
+                compose_into<StateConstRule>(rule, consumer.first, consumer.second, rules, watch());
+            }
+        }
+    }
+    print_separator(_trace);
+}
+
+void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) { close(rules, &Algorithm::trans_step); }
+
+void Algorithm::trans_step(WorkQueue<StateTransRule>& rules) {
+    StateTransRule* rule = next_rule(rules);
+    size_t select = rule->select();
+    if (select == StateRule::NONSELECTABLE) {
+        add_ns_trans_rule(rule);
+    } else if (add_se_trans_rule(select, rule)) {
+        if (rule->is_confg_at(select)) rules.push(configuration_variant(rule, select, watch()));
+        _ns_const_index.partner_candidates(consumer_key(rule, select), _partners);
+        for (Slot k : _partners) compose_into(*_ns_const_index.position(k), select, rule, rules, watch());
+    }
+    if (_stopped) return;
+    print_separator(_trace);
+}
+
+void Algorithm::complete() {
+    if (_trace) *_trace << std::endl;
+    EnginePoll poll(_observer, *this);
+    sym::PollScope scope(_observer ? &poll : nullptr);
+    // Final rules are only ever appended, so the walk reaches those added on the way.
+    for (auto final_rule = _final_rules.begin(); final_rule != _final_rules.end() && !_stopped; ++final_rule) {
+        for (const StateTransRule* transfer : _ns_trans_rules) {
+            if (_stopped) break;
+            if (_trace) {
+                transfer->info(*_trace);
+                *_trace << "Transfer rule :" << std::endl;
+                (*final_rule)->info(*_trace);
+                *_trace << std::endl << separator_long << std::endl << std::endl;
+            }
+            std::list<StateConstRule*> results;
+            try {
+                results = transfer->transfer(*final_rule);
+            } catch (const sym::Abandoned&) {
+                _stopped = true;
+                break;
+            } catch (const common::UserError&) {
+                if (_observer) _observer->failed(Meeting::TRANSFER, transfer, *final_rule);
+                throw;
+            }
+            if (_observer) _observer->transferred(transfer, *final_rule, results);
+            close_const_rule(results);
+        }
+    }
+}
+
+void Algorithm::analysis(std::vector<std::pair<sym::State*, bool>> queries) {
+    for (const StateConstRule* final_rule : _final_rules) {
+        StateRule* target = nullptr;
+        try {
+            target = final_rule->accessable(queries);
+        } catch (const common::UserError&) {
+            if (_observer) _observer->failed(Meeting::ACCESS, final_rule, nullptr);
+            throw;
+        }
+        if (target == nullptr) continue;
+        std::cout << "Analysis Accessability : " << std::endl;
+        final_rule->info(std::cout);
+        std::cout << std::endl;
+        std::cout << "Accessability Successful :" << std::endl;
+        target->info(std::cout);
+        std::cout << std::endl;
+        std::cout << separator_short << std::endl << std::endl;
+        if (_observer) _observer->targeted(final_rule, target);
+        _target_rules.push_back(static_cast<StateConstRule*>(target));
+    }
+}
+
+void Algorithm::print_se_const_rules(std::ostream& os) const {
+    print_selectable_rules(os, _se_const_rules, "Selectable Consistent Rules. ");
+}
+
+void Algorithm::print_ns_const_rules(std::ostream& os) const {
+    print_rules(os, _ns_const_rules, "Not Selectable Consistent Rules. ", "Not Selectable Rule :");
+}
+
+void Algorithm::print_se_trans_rules(std::ostream& os) const {
+    print_selectable_rules(os, _se_trans_rules, "Selectable Transfer Rules. ");
+}
+
+void Algorithm::print_ns_trans_rules(std::ostream& os) const {
+    print_rules(os, _ns_trans_rules, "Not Selectable Transfer Rules. ", "Not Selectable Rule :");
+}
+
+void Algorithm::print_final_rules(std::ostream& os) const {
+    print_rules(os, _final_rules, "Final Rules. ", "Final Rule :");
+}
+
+void Algorithm::print_target_rules(std::ostream& os) const {
+    print_rules(os, _target_rules, "Target Rules. ", "Target Rule :");
+}
+
+std::vector<size_t> Algorithm::set_sizes() const {
+    return {_se_const_rules.size(), _ns_const_rules.size(), _se_trans_rules.size(),
+            _ns_trans_rules.size(), _final_rules.size(), _target_rules.size()};
+}
+
+size_t Algorithm::rule_count() const {
+    return _se_const_rules.size() + _ns_const_rules.size() + _se_trans_rules.size() + _ns_trans_rules.size() +
+           _final_rules.size() + _target_rules.size();
+}
+
+}  // namespace vorn

@@ -1,0 +1,152 @@
+#pragma once
+
+#include <cstddef>
+#include <iostream>
+#include <list>
+#include <memory>
+#include <ostream>
+#include <utility>
+#include <vector>
+
+#include "symbolic/srule.h"
+#include "vorn/saturation/held_index.h"
+#include "vorn/saturation/work_queue.h"
+
+namespace vorn {
+
+// Unset in the tool. When set, it is called before each rule is taken from a
+// work queue of the closures, so that a test can bound the work of a run; it
+// may throw to abandon the run, and the engine then frees the rules it holds.
+extern void (*closure_step_hook)();
+
+class Algorithm;
+struct Watch;
+
+// What the engine was doing with two rules when a model error came up.
+enum class Meeting { COMPOSITION, IMPLICATION, TRANSFER, ACCESS };
+
+// Watches a run from outside the engine: limits, progress and the record of
+// how each rule was made live in observers, so the engine knows nothing of
+// the command line. Every hook has a default that does nothing. An observer
+// must not change the rules it is shown.
+class Observer {
+public:
+    virtual ~Observer() = default;
+    // Before a rule is taken from a work queue holding `queued` rules.
+    // Answering false stops the saturation.
+    virtual bool step(const Algorithm&, size_t /*queued*/) { return true; }
+    // Asked often inside a step whose rule operations take long; answering
+    // false abandons the step and stops the saturation.
+    virtual bool keep_going(const Algorithm&) { return true; }
+    // A newcomer passed every implication test and is about to be held.
+    // Answering false drops it and stops the saturation.
+    virtual bool admit(const Algorithm&, const sym::StateRule*) { return true; }
+    // Rules made from held rules, each shown before it is queued.
+    // Whether composed() must be shown the rules of every composition when
+    // it is made; otherwise a run without a trace may defer them.
+    virtual bool wants_compositions() const { return false; }
+    virtual void composed(const sym::StateConstRule* /*provider*/, size_t /*index*/,
+                          const sym::StateRule* /*consumer*/, const std::list<sym::StateRule*>& /*results*/) {}
+    virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
+    virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
+                             const std::list<sym::StateConstRule*>& /*results*/) {}
+    virtual void targeted(const sym::StateConstRule* /*final_rule*/, const sym::StateRule* /*target*/) {}
+    // A rule is about to be deleted while the engine runs: rejected, implied
+    // by a newcomer, or left in a queue when the saturation stopped.
+    virtual void dropped(const sym::StateRule*) {}
+    // A model error came up, and leaves the engine right after, while the
+    // engine was composing `first` (the provider) into `second`, testing
+    // whether the held rule `first` and the newcomer `second` imply each
+    // other, carrying `second` back through the transfer rule `first`, or
+    // matching `first` against the access queries (`second` is null). Both
+    // rules are still alive.
+    virtual void failed(Meeting, const sym::StateRule* /*first*/, const sym::StateRule* /*second*/) {}
+};
+
+// The saturation engine: sorts rules into six sets, keeps each set free of
+// implied rules, composes providers with consumers until nothing new survives,
+// carries final rules back through transfer rules, and answers access queries.
+// It owns every rule it holds.
+class Algorithm {
+public:
+    Algorithm() = default;
+    // The observer (or null) must outlive the engine's runs; the engine does not own it.
+    explicit Algorithm(Observer* observer) : _observer(observer) {}
+    // The closure trace goes to `trace`, or nowhere when it is null: no rule
+    // is then turned into text. Standard output by default.
+    void trace_to(std::ostream* trace) { _trace = trace; }
+    ~Algorithm();
+    Algorithm(const Algorithm&) = delete;
+    Algorithm& operator=(const Algorithm&) = delete;
+
+    // Saturate the given rules into the sets; the queue is consumed.
+    void close_const_rule(std::list<sym::StateConstRule*>& rules);
+    void close_trans_rule(std::list<sym::StateTransRule*>& rules);
+    // Transfer every final rule through every non-selectable transfer rule.
+    void complete();
+
+    // Asks every final rule whether the queried states are reachable.
+    void analysis(std::vector<std::pair<sym::State*, bool>> queries);
+
+    void print_se_const_rules(std::ostream& os) const;
+    void print_ns_const_rules(std::ostream& os) const;
+    void print_se_trans_rules(std::ostream& os) const;
+    void print_ns_trans_rules(std::ostream& os) const;
+    void print_final_rules(std::ostream& os) const;
+    void print_target_rules(std::ostream& os) const;
+    size_t rule_count() const;
+
+    // Whether an observer stopped the saturation; the sets are then incomplete.
+    bool stopped() const { return _stopped; }
+    // Sizes of the six sets, in the order they are printed.
+    std::vector<size_t> set_sizes() const;
+    // Rules taken from the work queues so far.
+    size_t rules_tried() const { return _tried; }
+    // The witnesses found by the analysis, in the order they are printed.
+    const std::list<sym::StateConstRule*>& target_rules() const { return _target_rules; }
+
+protected:
+    bool add_se_const_rule(size_t select, sym::StateConstRule* rule);
+    bool add_ns_const_rule(sym::StateConstRule* rule);
+    bool add_se_trans_rule(size_t select, sym::StateTransRule* rule);
+    bool add_ns_trans_rule(sym::StateTransRule* rule);
+    bool add_final_rule(sym::StateConstRule* rule);
+
+private:
+    friend struct Watch;
+    Watch watch();
+    // Counts one step of a closure; false once the saturation has stopped.
+    bool next_step(size_t queued);
+    // Takes the front rule of a work queue, adds it and composes it.
+    // Takes rules from the queue made of `rules` and runs `step` on each
+    // until the queue is empty or the run stops.
+    template <class Rule>
+    void close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue<Rule>&));
+    void const_step(WorkQueue<sym::StateConstRule>& rules);
+    void trans_step(WorkQueue<sym::StateTransRule>& rules);
+
+    // Held rules that deferred compositions still need.
+    std::unique_ptr<Pins> _pins = std::make_unique<Pins>();
+    std::list<std::pair<size_t, sym::StateConstRule*>> _se_const_rules;
+    std::list<sym::StateConstRule*> _ns_const_rules;
+    std::list<std::pair<size_t, sym::StateTransRule*>> _se_trans_rules;
+    std::list<sym::StateTransRule*> _ns_trans_rules;
+    std::list<sym::StateConstRule*> _final_rules;
+    std::list<sym::StateConstRule*> _target_rules;
+    // The five lists that adds test, indexed for the implication tests.
+    HeldIndex<std::pair<size_t, sym::StateConstRule*>> _se_const_index;
+    HeldIndex<sym::StateConstRule*> _ns_const_index;
+    HeldIndex<std::pair<size_t, sym::StateTransRule*>> _se_trans_index;
+    HeldIndex<sym::StateTransRule*> _ns_trans_index;
+    HeldIndex<sym::StateConstRule*> _final_index{false};
+
+    // Scratch list of the partners of a newcomer.
+    std::vector<FeatureIndex::Slot> _partners;
+
+    Observer* _observer = nullptr;
+    std::ostream* _trace = &std::cout;
+    bool _stopped = false;
+    size_t _tried = 0;
+};
+
+}  // namespace vorn

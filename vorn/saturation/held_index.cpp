@@ -1,0 +1,261 @@
+#include "vorn/saturation/held_index.h"
+
+#include <algorithm>
+#include <cassert>
+#include <iterator>
+#include <limits>
+
+#include "symbolic/term.h"
+
+namespace vorn {
+
+namespace {
+
+uint32_t key_of(uint64_t count_entry) { return static_cast<uint32_t>(count_entry >> 32); }
+
+// Counts above three are filed as three, as the quick test's bits do.
+uint32_t capped_count(uint64_t count_entry) {
+    return static_cast<uint32_t>(std::min<uint64_t>(count_entry & 0xffffffffu, 3));
+}
+
+void sort_unique(std::vector<FeatureIndex::Slot>& slots) {
+    std::sort(slots.begin(), slots.end());
+    slots.erase(std::unique(slots.begin(), slots.end()), slots.end());
+}
+
+}  // namespace
+
+PartnerKey partner_key(const sym::Term* term) {
+    switch (term->type()) {
+    case sym::Term::VARIA:
+        return WILDCARD;
+    case sym::Term::FUNCT:
+    case sym::Term::CONST:
+    case sym::Term::PARAM:
+        return (static_cast<PartnerKey>(term->type()) << 48) ^ term->name().id();
+    default:
+        // Nonces, timestamps and configurations unify with their own kind whatever the symbol.
+        return static_cast<PartnerKey>(term->type()) << 48;
+    }
+}
+
+uint32_t FeatureIndex::Node::child(Element e) const {
+    for (uint32_t i = 0; i < inline_children; ++i)
+        if (child_elements[i] == e) return child_nodes[i];
+    for (const auto& more : more_children)
+        if (more.first == e) return more.second;
+    return 0;
+}
+
+void FeatureIndex::Node::add_child(Element e, uint32_t node) {
+    if (inline_children < INLINE) {
+        child_elements[inline_children] = e;
+        child_nodes[inline_children++] = node;
+    } else {
+        more_children.emplace_back(e, node);
+    }
+}
+
+FeatureIndex::Element FeatureIndex::element(uint32_t key, uint32_t count) {
+    auto found = _elements.emplace((uint64_t{key} << 2) | count, static_cast<Element>(_asked.size()));
+    if (found.second) _asked.push_back(0);
+    return found.first->second;
+}
+
+FeatureIndex::Signature FeatureIndex::signature(const sym::RuleFeatures& features) {
+    Signature chosen;
+    chosen.fill(NONE);
+    for (uint64_t entry : features.counts) {
+        // A newcomer that carries a key as often carries it less often too.
+        Element e = element(key_of(entry), capped_count(entry));
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            if (chosen[i] != NONE && _asked[chosen[i]] <= _asked[e]) continue;
+            for (size_t j = chosen.size() - 1; j > i; --j) chosen[j] = chosen[j - 1];
+            chosen[i] = e;
+            break;
+        }
+    }
+    return chosen;
+}
+
+void FeatureIndex::file(Slot slot) {
+    const sym::RuleFeatures& features = *_slots[slot].features;
+    if (!features.quick.pure || features.counts.empty()) {
+        _always.push_back(slot);
+    } else {
+        Signature s = signature(features);
+        auto root = _roots.emplace(s[0], static_cast<uint32_t>(_nodes.size()));
+        if (root.second) _nodes.emplace_back();
+        uint32_t node = root.first->second;
+        for (size_t i = 1; i < s.size() && s[i] != NONE; ++i) {
+            uint32_t next = _nodes[node].child(s[i]);
+            if (next == 0) {
+                next = static_cast<uint32_t>(_nodes.size());
+                _nodes[node].add_child(s[i], next);
+                _nodes.emplace_back();
+            }
+            node = next;
+        }
+        _nodes[node].rules.push_back(General{features.quick, slot});
+    }
+    if (_converse)
+        for (uint64_t entry : features.counts)
+            for (uint32_t count = 1; count <= capped_count(entry); ++count)
+                _containing[element(key_of(entry), count)].push_back(slot);
+    PartnerKey partner = _slots[slot].partner;
+    if (partner == NOT_A_PARTNER) return;
+    if (partner == WILDCARD)
+        _wild_partners.push_back(slot);
+    else
+        _partners[partner].push_back(slot);
+}
+
+void FeatureIndex::append(const sym::RuleFeatures* features, PartnerKey partner) {
+    _slots.push_back(Filed{features, partner, true});
+    if (_slots.size() < _next_refile) {
+        file(static_cast<Slot>(_slots.size() - 1));
+        return;
+    }
+    // The signatures of the first rules were chosen by what the first
+    // newcomers carried: filed again, they follow what newcomers carry now.
+    _next_refile = 2 * _slots.size();
+    refile();
+}
+
+void FeatureIndex::refile() {
+    _roots.clear();
+    _nodes.clear();
+    _always.clear();
+    _containing.clear();
+    _partners.clear();
+    _wild_partners.clear();
+    for (Slot slot = 0; slot < _slots.size(); ++slot)
+        if (_slots[slot].held) file(slot);
+}
+
+void FeatureIndex::release(Slot slot) {
+    _slots[slot].held = false;
+    ++_released;
+}
+
+void FeatureIndex::mark(const sym::RuleFeatures& newcomer, bool on) {
+    if (on) _marks.resize(_asked.size(), 0);
+    for (uint64_t entry : newcomer.counts) {
+        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
+            auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
+            if (found == _elements.end()) continue;
+            _marks[found->second] = on;
+            if (on) ++_asked[found->second];
+        }
+    }
+}
+
+void FeatureIndex::visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const {
+    const Node& here = _nodes[node];
+    for (const General& general : here.rules) {
+        if (!sym::may_imply_quick(general.quick, newcomer.quick)) continue;
+        const Filed& filed = _slots[general.slot];
+        if (filed.held && sym::may_imply_features(*filed.features, newcomer)) out.push_back(general.slot);
+    }
+    for (uint32_t i = 0; i < here.inline_children; ++i)
+        if (marked(here.child_elements[i])) visit(here.child_nodes[i], newcomer, out);
+    for (const auto& child : here.more_children)
+        if (marked(child.first)) visit(child.second, newcomer, out);
+}
+
+void FeatureIndex::general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
+    for (Slot slot : _always)
+        if (_slots[slot].held && sym::may_imply_features(*_slots[slot].features, newcomer)) out.push_back(slot);
+    mark(newcomer, true);
+    for (uint64_t entry : newcomer.counts) {
+        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
+            auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
+            if (found == _elements.end()) continue;
+            auto root = _roots.find(found->second);
+            if (root != _roots.end()) visit(root->second, newcomer, out);
+        }
+    }
+    mark(newcomer, false);
+}
+
+bool FeatureIndex::impure_may_imply(const sym::RuleFeatures& newcomer) const {
+    for (Slot slot : _always) {
+        const Filed& filed = _slots[slot];
+        if (filed.held && !filed.features->quick.pure && sym::may_imply_features(*filed.features, newcomer)) return true;
+    }
+    return false;
+}
+
+void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
+    auto test = [&](Slot slot) {
+        const Filed& filed = _slots[slot];
+        if (filed.held && sym::may_imply_features(newcomer, *filed.features)) out.push_back(slot);
+    };
+    if (!newcomer.quick.pure || newcomer.counts.empty()) {
+        // The newcomer's counts say nothing: every held rule may be implied.
+        for (Slot slot = 0; slot < _slots.size(); ++slot) test(slot);
+        return;
+    }
+    // A held rule the newcomer implies carries every element of the
+    // newcomer: it is in the two shortest of their lists.
+    const std::vector<Slot>* shortest[2] = {nullptr, nullptr};
+    for (uint64_t entry : newcomer.counts) {
+        auto found = _elements.find((uint64_t{key_of(entry)} << 2) | capped_count(entry));
+        auto list = found == _elements.end() ? _containing.end() : _containing.find(found->second);
+        if (list == _containing.end()) return;
+        const std::vector<Slot>* candidate = &list->second;
+        if (shortest[0] == nullptr || candidate->size() < shortest[0]->size()) {
+            shortest[1] = shortest[0];
+            shortest[0] = candidate;
+        } else if (shortest[1] == nullptr || candidate->size() < shortest[1]->size()) {
+            shortest[1] = candidate;
+        }
+    }
+    if (shortest[1] == nullptr) {
+        for (Slot slot : *shortest[0]) test(slot);
+        return;
+    }
+    _scratch.clear();
+    std::set_intersection(shortest[0]->begin(), shortest[0]->end(), shortest[1]->begin(), shortest[1]->end(),
+                          std::back_inserter(_scratch));
+    for (Slot slot : _scratch) test(slot);
+}
+
+void FeatureIndex::implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out) {
+    assert(_converse || !converse);
+    out.clear();
+    general_side(newcomer, out);
+    if (converse) specific_side(newcomer, out);
+    sort_unique(out);
+}
+
+void FeatureIndex::partner_candidates(PartnerKey key, std::vector<Slot>& out) const {
+    out.clear();
+    if (key == WILDCARD) {
+        for (Slot slot = 0; slot < _slots.size(); ++slot)
+            if (_slots[slot].held) out.push_back(slot);
+        return;
+    }
+    auto keep_held = [&](const std::vector<Slot>& list) {
+        for (Slot slot : list)
+            if (_slots[slot].held) out.push_back(slot);
+    };
+    auto found = _partners.find(key);
+    if (found != _partners.end()) keep_held(found->second);
+    if (_wild_partners.empty()) return;
+    size_t middle = out.size();
+    keep_held(_wild_partners);
+    std::inplace_merge(out.begin(), out.begin() + static_cast<long>(middle), out.end());
+}
+
+void FeatureIndex::compact() {
+    std::vector<Filed> kept;
+    kept.reserve(_slots.size() - _released);
+    for (const Filed& entry : _slots)
+        if (entry.held) kept.push_back(entry);
+    _slots = std::move(kept);
+    _released = 0;
+    refile();
+}
+
+}  // namespace vorn

@@ -1,0 +1,177 @@
+#include "vorn/saturation/provenance.h"
+
+#include <sstream>
+#include <utility>
+
+#include "vorn/model/parser.h"
+
+namespace vorn {
+
+namespace {
+
+std::string printed_rule(const sym::StateRule& rule) {
+    std::ostringstream os;
+    rule.info(os);
+    return os.str();
+}
+
+}  // namespace
+
+Origin::~Origin() {
+    std::vector<std::shared_ptr<Origin>> doomed;
+    if (first) doomed.push_back(std::move(first));
+    if (second) doomed.push_back(std::move(second));
+    while (!doomed.empty()) {
+        std::shared_ptr<Origin> origin = std::move(doomed.back());
+        doomed.pop_back();
+        // The last reference: take its parents over before it goes, so that
+        // its own destructor finds none.
+        if (origin.use_count() == 1) {
+            if (origin->first) doomed.push_back(std::move(origin->first));
+            if (origin->second) doomed.push_back(std::move(origin->second));
+        }
+    }
+}
+
+std::string Origin::printed() const { return rule != nullptr ? printed_rule(*rule) : text; }
+
+void Provenance::model_rule(const sym::StateRule* rule, ModelSource source) {
+    auto origin = std::make_shared<Origin>();
+    origin->kind = Origin::Kind::MODEL;
+    origin->over_states = rule->type() == sym::StateRule::TRANSFR || !rule->states().empty();
+    origin->number = _sources.size();
+    _sources.push_back(std::move(source));
+    keep(rule, std::move(origin));
+}
+
+void Provenance::composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
+                          const std::list<sym::StateRule*>& results) {
+    std::shared_ptr<Origin> from = record(provider);
+    std::shared_ptr<Origin> into = record(consumer);
+    for (const sym::StateRule* result : results) {
+        auto origin = std::make_shared<Origin>();
+        origin->kind = Origin::Kind::COMPOSITION;
+        origin->number = index;
+        origin->first = from;
+        origin->second = into;
+        keep(result, std::move(origin));
+    }
+}
+
+void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* variant) {
+    auto origin = std::make_shared<Origin>();
+    origin->kind = Origin::Kind::VARIANT;
+    // The variant is made for the premise the original selects.
+    origin->number = rule->select();
+    origin->first = record(rule);
+    keep(variant, std::move(origin));
+}
+
+void Provenance::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                             const std::list<sym::StateConstRule*>& results) {
+    std::shared_ptr<Origin> through = record(transfer);
+    std::shared_ptr<Origin> back = record(final_rule);
+    for (const sym::StateConstRule* result : results) {
+        auto origin = std::make_shared<Origin>();
+        origin->kind = Origin::Kind::TRANSFER;
+        origin->first = through;
+        origin->second = back;
+        keep(result, std::move(origin));
+    }
+}
+
+void Provenance::targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) {
+    auto origin = std::make_shared<Origin>();
+    origin->kind = Origin::Kind::TARGET;
+    origin->first = record(final_rule);
+    keep(target, std::move(origin));
+}
+
+void Provenance::dropped(const sym::StateRule* rule) {
+    auto found = _live.find(rule);
+    if (found == _live.end()) return;
+    Origin& origin = *found->second;
+    // Beside the table's own reference, another one means a rule descends from it.
+    if (found->second.use_count() > 1) origin.text = printed_rule(*rule);
+    origin.rule = nullptr;
+    _live.erase(found);
+}
+
+std::shared_ptr<const Origin> Provenance::origin(const sym::StateRule* rule) const { return record(rule); }
+
+std::shared_ptr<Origin> Provenance::record(const sym::StateRule* rule) const {
+    auto found = _live.find(rule);
+    return found == _live.end() ? nullptr : found->second;
+}
+
+void Provenance::keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin) {
+    origin->rule = rule;
+    // A rule the engine deleted without saying so (only on the way out of a
+    // failed run) may leave its address to a new rule: the new record wins.
+    _live[rule] = std::move(origin);
+}
+
+void record_parsed_model(Provenance& provenance) {
+    size_t i = 0;
+    for (const sym::StateConstRule* rule : raw_const_rules) {
+        const RuleSource& source = raw_const_sources.at(i++);
+        provenance.model_rule(rule, ModelSource{source.line, source.text});
+    }
+    i = 0;
+    for (const sym::StateTransRule* rule : raw_trans_rules) {
+        const RuleSource& source = raw_trans_sources.at(i++);
+        provenance.model_rule(rule, ModelSource{source.line, source.text});
+    }
+}
+
+bool Observers::step(const Algorithm& engine, size_t queued) {
+    bool go = true;
+    for (Observer* observer : _observers) go = observer->step(engine, queued) && go;
+    return go;
+}
+
+bool Observers::keep_going(const Algorithm& engine) {
+    for (Observer* observer : _observers)
+        if (!observer->keep_going(engine)) return false;
+    return true;
+}
+
+bool Observers::wants_compositions() const {
+    for (const Observer* observer : _observers)
+        if (observer->wants_compositions()) return true;
+    return false;
+}
+
+bool Observers::admit(const Algorithm& engine, const sym::StateRule* rule) {
+    for (Observer* observer : _observers)
+        if (!observer->admit(engine, rule)) return false;
+    return true;
+}
+
+void Observers::composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
+                         const std::list<sym::StateRule*>& results) {
+    for (Observer* observer : _observers) observer->composed(provider, index, consumer, results);
+}
+
+void Observers::varied(const sym::StateRule* rule, const sym::StateRule* variant) {
+    for (Observer* observer : _observers) observer->varied(rule, variant);
+}
+
+void Observers::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                            const std::list<sym::StateConstRule*>& results) {
+    for (Observer* observer : _observers) observer->transferred(transfer, final_rule, results);
+}
+
+void Observers::targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) {
+    for (Observer* observer : _observers) observer->targeted(final_rule, target);
+}
+
+void Observers::dropped(const sym::StateRule* rule) {
+    for (Observer* observer : _observers) observer->dropped(rule);
+}
+
+void Observers::failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) {
+    for (Observer* observer : _observers) observer->failed(meeting, first, second);
+}
+
+}  // namespace vorn

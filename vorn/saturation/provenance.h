@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "vorn/saturation/algorithm.h"
+
+namespace vorn {
+
+// How one rule of a run was made. A record is shared by the records of the
+// rules made from it, so it lives as long as some rule descends from it; the
+// rule itself may be gone by then, and its printed text is kept instead.
+struct Origin {
+    enum class Kind : std::uint8_t {
+        MODEL,        // a rule of the model file
+        COMPOSITION,  // `first` (provider) composed into `second` (consumer) at premise `number`
+        VARIANT,      // `first` copied to pass over its configuration premise `number`
+        TRANSFER,     // `second` (a final rule) carried back through `first` (a transfer rule)
+        TARGET        // `first` (a final rule) answered the access queries
+    };
+
+    Kind kind = Kind::MODEL;
+    // For a model rule: whether it is a transfer rule or has states.
+    bool over_states = false;
+    // MODEL: the position of the rule among the model's sources;
+    // COMPOSITION and VARIANT: a premise index.
+    size_t number = 0;
+    std::shared_ptr<Origin> first;
+    std::shared_ptr<Origin> second;
+    // The rule while the engine holds it, null once it is deleted.
+    const sym::StateRule* rule = nullptr;
+    // The printed rule, kept when the rule is deleted while later rules descend from it.
+    std::string text;
+
+    Origin() = default;
+    // Frees the records only this one kept alive without recursing through
+    // them: a line of descent can be as long as the run.
+    ~Origin();
+    Origin(const Origin&) = delete;
+    Origin& operator=(const Origin&) = delete;
+
+    // The rule as printed (from the rule while it lives).
+    std::string printed() const;
+};
+
+// A rule of the model file as written: its line and its text.
+struct ModelSource {
+    int line = 0;
+    std::string text;
+};
+
+// Keeps the origin of every rule the engine makes while it runs. Records are
+// looked up by the live rule; a rule's record leaves the table when the engine
+// deletes the rule and is freed with its last descendant. The observer only
+// reads the rules it is shown (their printed form, their selected premise), so
+// it changes nothing the run prints and issues no name.
+class Provenance : public Observer {
+public:
+    // A rule of the model, before it is handed to the engine.
+    void model_rule(const sym::StateRule* rule, ModelSource source);
+
+    bool wants_compositions() const override { return true; }
+    void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
+                  const std::list<sym::StateRule*>& results) override;
+    void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
+    void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                     const std::list<sym::StateConstRule*>& results) override;
+    void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;
+    void dropped(const sym::StateRule* rule) override;
+
+    // The record of a rule the engine holds; null when none was kept.
+    std::shared_ptr<const Origin> origin(const sym::StateRule* rule) const;
+    const ModelSource& source(const Origin& model) const { return _sources.at(model.number); }
+    // Records of the rules held now.
+    size_t live_records() const { return _live.size(); }
+
+private:
+    std::shared_ptr<Origin> record(const sym::StateRule* rule) const;
+    void keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin);
+
+    std::unordered_map<const sym::StateRule*, std::shared_ptr<Origin>> _live;
+    std::vector<ModelSource> _sources;
+};
+
+// Records the rules the parser holds (raw_const_rules, raw_trans_rules), each
+// with where it was written, as the model's: before the engine takes them.
+void record_parsed_model(Provenance& provenance);
+
+// Shows every hook to each observer in turn; step and admit go on only when
+// all of them agree. The observers must outlive it.
+class Observers : public Observer {
+public:
+    explicit Observers(std::vector<Observer*> observers) : _observers(std::move(observers)) {}
+
+    bool step(const Algorithm& engine, size_t queued) override;
+    bool keep_going(const Algorithm& engine) override;
+    bool wants_compositions() const override;
+    bool admit(const Algorithm& engine, const sym::StateRule* rule) override;
+    void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
+                  const std::list<sym::StateRule*>& results) override;
+    void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
+    void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                     const std::list<sym::StateConstRule*>& results) override;
+    void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;
+    void dropped(const sym::StateRule* rule) override;
+    void failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) override;
+
+private:
+    std::vector<Observer*> _observers;
+};
+
+}  // namespace vorn
