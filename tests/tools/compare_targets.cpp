@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/exception.h"
-#include "vorn/algorithm.h"
-#include "vorn/options.h"
-#include "vorn/run_monitor.h"
+#include "vorn/cli/options.h"
+#include "vorn/cli/run_monitor.h"
+#include "vorn/saturation/algorithm.h"
 #include "tests/tools/target_comparison.h"
 
 namespace {

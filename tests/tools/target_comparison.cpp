@@ -5,9 +5,9 @@
 #include <streambuf>
 
 #include "common/exception.h"
-#include "vorn/lexer.h"
-#include "vorn/parser.h"
-#include "vorn/run_monitor.h"
+#include "vorn/cli/run_monitor.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
 
 namespace vorn {
 

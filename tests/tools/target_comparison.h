@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "symbolic/srule.h"
-#include "vorn/algorithm.h"
-#include "vorn/options.h"
+#include "vorn/cli/options.h"
+#include "vorn/saturation/algorithm.h"
 
 namespace vorn {
 
