@@ -35,6 +35,7 @@
 #include "vorn/report/explain.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "vorn/model/diagnostics.h"
 #include "vorn/model/model_errors.h"
+#include "vorn/model/similar_names.h"
 
 using vorn::Diagnostic;
 using vorn::DiagnosticWriter;

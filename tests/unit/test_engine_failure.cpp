@@ -19,6 +19,7 @@
 #include "vorn/model/parser.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
 
 using vorn::FailureSite;

@@ -15,6 +15,7 @@
 #include "vorn/report/explain.h"
 #include "vorn/report/result_file.h"
 #include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
 
 using vorn::Origin;

@@ -11,6 +11,7 @@
 #include "symbolic/know.h"
 #include "vorn/report/growth.h"
 #include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
 
 namespace {

@@ -21,9 +21,11 @@
 #include "symbolic/srule.h"
 #include "vorn/model/lexer.h"
 #include "vorn/model/parser.h"
+#include "vorn/model/similar_names.h"
 #include "vorn/model/warnings.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
 
 using vorn::Diagnostic;

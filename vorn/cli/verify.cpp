@@ -26,6 +26,7 @@
 #include "vorn/report/report_sink.h"
 #include "vorn/report/result_file.h"
 #include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
 
 namespace vorn {

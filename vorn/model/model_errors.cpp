@@ -5,7 +5,7 @@
 
 #include "symbolic/arity_clash.h"
 #include "vorn/model/lexer.h"
-#include "vorn/model/warnings.h"
+#include "vorn/model/similar_names.h"
 
 namespace vorn {
 
@@ -296,29 +296,6 @@ Diagnostic arity_clash(const sym::ArityClash& clash, const SymbolUse& one, const
     d.notes.push_back({earlier.span, "'" + name + "' with " + count_of(earlier.arity, "argument", "arguments") +
                                          "; use each name with one number of arguments"});
     return d;
-}
-
-size_t edit_distance(std::string_view a, std::string_view b, size_t bound) {
-    size_t n = a.size();
-    size_t m = b.size();
-    if ((n > m ? n - m : m - n) > bound) return bound + 1;
-    // Names this long are never taken for misspellings of each other.
-    if (n > 256 || m > 256) return a == b ? 0 : bound + 1;
-    std::vector<std::vector<size_t>> d(n + 1, std::vector<size_t>(m + 1, 0));
-    for (size_t i = 0; i <= n; ++i) d[i][0] = i;
-    for (size_t j = 0; j <= m; ++j) d[0][j] = j;
-    for (size_t i = 1; i <= n; ++i) {
-        size_t best = bound + 1;
-        for (size_t j = 1; j <= m; ++j) {
-            size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
-            size_t v = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) v = std::min(v, d[i - 2][j - 2] + 1);
-            d[i][j] = v;
-            best = std::min(best, v);
-        }
-        if (best > bound) return bound + 1;
-    }
-    return std::min(d[n][m], bound + 1);
 }
 
 }  // namespace vorn

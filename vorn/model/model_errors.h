@@ -52,9 +52,4 @@ bool clash_uses(const sym::ArityClash& clash, const std::vector<SymbolUse>& cand
 Diagnostic arity_clash(const sym::ArityClash& clash, const SymbolUse& one, const SymbolUse& other,
                        const std::string& context);
 
-// The distance between two names counting an insertion, a deletion, a
-// substitution or a swap of two neighbours as one edit; any distance above
-// `bound` answers bound + 1.
-size_t edit_distance(std::string_view a, std::string_view b, size_t bound);
-
 }  // namespace vorn

@@ -5,7 +5,7 @@
 #include <set>
 #include <string_view>
 
-#include "vorn/model/model_errors.h"
+#include "vorn/model/similar_names.h"
 
 namespace vorn {
 
@@ -99,19 +99,6 @@ Diagnostic warning(WarningId id, const WarningSettings& settings, std::optional<
     d.span = span;
     d.message = std::move(message);
     return d;
-}
-
-bool similar_names(std::string_view a, std::string_view b) {
-    if (a == b || std::min(a.size(), b.size()) <= 2) return false;
-    auto stem = [](std::string_view name) {
-        size_t end = name.size();
-        while (end > 0 && name[end - 1] >= '0' && name[end - 1] <= '9') --end;
-        return name.substr(0, end);
-    };
-    // Numbered siblings are meant to differ.
-    if (stem(a).size() < a.size() && stem(b).size() < b.size() && stem(a) == stem(b)) return false;
-    size_t bound = a.size() >= 8 && b.size() >= 8 ? 2 : 1;
-    return edit_distance(a, b, bound) <= bound;
 }
 
 bool may_unify(const Outline& outline, const TermOutline& a, const TermOutline& b) {

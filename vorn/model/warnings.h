@@ -72,11 +72,6 @@ std::vector<Diagnostic> unproduced_requirements(const Outline& outline);
 std::vector<Diagnostic> unmatched_queries(const Outline& outline);
 std::vector<Diagnostic> partial_steps(const Outline& outline);
 
-// Whether a misspelling warning may pair the two names: their edit distance is
-// at most 1, or 2 when both have 8 characters or more; names of 1 or 2
-// characters and numbered siblings (sent1, sent2) are never paired.
-bool similar_names(std::string_view a, std::string_view b);
-
 // Term and fact matching on the written model, with every variable and
 // configuration taken as matching anything (a variable's other occurrences
 // are not consulted, so the answers lean towards "may").

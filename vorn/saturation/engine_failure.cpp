@@ -13,6 +13,7 @@
 #include "vorn/model/lexer.h"
 #include "vorn/model/model_errors.h"
 #include "vorn/model/parser.h"
+#include "vorn/saturation/observers.h"
 
 namespace vorn {
 

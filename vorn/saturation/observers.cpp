@@ -1,0 +1,55 @@
+#include "vorn/saturation/observers.h"
+
+namespace vorn {
+
+bool Observers::step(const Algorithm& engine, size_t queued) {
+    bool go = true;
+    for (Observer* observer : _observers) go = observer->step(engine, queued) && go;
+    return go;
+}
+
+bool Observers::keep_going(const Algorithm& engine) {
+    for (Observer* observer : _observers)
+        if (!observer->keep_going(engine)) return false;
+    return true;
+}
+
+bool Observers::wants_compositions() const {
+    for (const Observer* observer : _observers)
+        if (observer->wants_compositions()) return true;
+    return false;
+}
+
+bool Observers::admit(const Algorithm& engine, const sym::StateRule* rule) {
+    for (Observer* observer : _observers)
+        if (!observer->admit(engine, rule)) return false;
+    return true;
+}
+
+void Observers::composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
+                         const std::list<sym::StateRule*>& results) {
+    for (Observer* observer : _observers) observer->composed(provider, index, consumer, results);
+}
+
+void Observers::varied(const sym::StateRule* rule, const sym::StateRule* variant) {
+    for (Observer* observer : _observers) observer->varied(rule, variant);
+}
+
+void Observers::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                            const std::list<sym::StateConstRule*>& results) {
+    for (Observer* observer : _observers) observer->transferred(transfer, final_rule, results);
+}
+
+void Observers::targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) {
+    for (Observer* observer : _observers) observer->targeted(final_rule, target);
+}
+
+void Observers::dropped(const sym::StateRule* rule) {
+    for (Observer* observer : _observers) observer->dropped(rule);
+}
+
+void Observers::failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) {
+    for (Observer* observer : _observers) observer->failed(meeting, first, second);
+}
+
+}  // namespace vorn
