@@ -68,12 +68,14 @@ bool Event::try_unify_to(const Fact* other, Unifier& unifier) const {
 
 Fact* Event::clone() const {
     Event* result = new Event(_predicate);
+    result->_arguments.reserve(_arguments.size());
     for (const auto& argument : _arguments) result->_arguments.emplace_back(argument.first, argument.second->clone());
     return result;
 }
 
 Fact* Event::map(const Unifier& unifier) const {
     std::unique_ptr<Event> result(new Event(_predicate));
+    result->_arguments.reserve(_arguments.size());
     for (const auto& argument : _arguments) result->append(argument.first, argument.second->map(unifier));
     return result.release();
 }

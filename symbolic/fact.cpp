@@ -5,6 +5,7 @@
 #include "common/runtime.h"
 #include "symbolic/arity_clash.h"
 #include "symbolic/config.h"
+#include "symbolic/know.h"
 #include "symbolic/unifier.h"
 #include "symbolic/print.h"
 
@@ -49,6 +50,9 @@ bool Fact::selectable_term(const Term* term) {
 
 void append_subterm_ids(const Fact* fact, unsigned long mask, std::vector<unsigned>& ids) {
     switch (fact->type()) {
+    case Fact::OKNOW:
+        append_subterm_ids(static_cast<const Know*>(fact)->term(), mask, ids);
+        return;
     case Fact::EVENT:
     case Fact::STATE:
         for (const auto& argument : static_cast<const ArgumentFact*>(fact)->arguments())

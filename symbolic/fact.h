@@ -87,7 +87,8 @@ protected:
     Arguments _arguments;
 };
 
-// Appends the identifiers that fact->subterms(mask) collects, repeats included.
+// Appends the identifiers that fact->subterms(mask) collects, in the order
+// met; repeats may be included.
 void append_subterm_ids(const Fact* fact, unsigned long mask, std::vector<unsigned>& ids);
 
 inline std::ostream& operator<<(std::ostream& os, const Fact& fact) {

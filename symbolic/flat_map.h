@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "symbolic/pool.h"
+
 namespace sym {
 
 // A map kept as a sorted vector: substitutions and renamings hold a handful of
@@ -14,7 +16,8 @@ template <class Key, class Value>
 class FlatMap {
 public:
     typedef std::pair<Key, Value> Entry;
-    typedef typename std::vector<Entry>::const_iterator const_iterator;
+    typedef std::vector<Entry, PoolAllocator<Entry>> Entries;
+    typedef typename Entries::const_iterator const_iterator;
 
     const_iterator begin() const { return _entries.begin(); }
     const_iterator end() const { return _entries.end(); }
@@ -36,17 +39,23 @@ public:
     bool emplace(const Key& key, const Value& value) {
         auto at = lower(key);
         if (at != _entries.end() && at->first == key) return false;
+        // Most maps stay small: one block for the first few entries.
+        if (_entries.empty()) {
+            _entries.reserve(8);
+            _entries.emplace_back(key, value);
+            return true;
+        }
         _entries.insert(at, Entry(key, value));
         return true;
     }
 
 private:
-    typename std::vector<Entry>::const_iterator lower(const Key& key) const {
+    const_iterator lower(const Key& key) const {
         return std::lower_bound(_entries.begin(), _entries.end(), key,
                                 [](const Entry& entry, const Key& k) { return entry.first < k; });
     }
 
-    std::vector<Entry> _entries;
+    Entries _entries;
 };
 
 }  // namespace sym

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <map>
 
+#include "symbolic/flat_map.h"
+
 #include "symbolic/event.h"
 #include "symbolic/function.h"
 #include "symbolic/know.h"
@@ -45,12 +47,16 @@ Key fact_key(const Fact* fact) {
 // One function symbol, event or state predicate must keep one arity for
 // matching to be free of model errors.
 struct Arities {
-    std::map<Key, size_t> seen;
+    // A model has few symbols: every rule looks them up, one is added rarely.
+    FlatMap<Key, size_t> seen;
     bool consistent = true;
 
     void record(Key key, size_t arity) {
-        auto found = seen.emplace(key, arity);
-        if (found.first->second != arity) consistent = false;
+        auto found = seen.find(key);
+        if (found == seen.end())
+            seen.emplace(key, arity);
+        else if (found->second != arity)
+            consistent = false;
     }
 };
 
@@ -102,10 +108,10 @@ void fact_features(const Fact* fact, Key role, std::vector<Key>& keys) {
 }
 
 // Counts each key once per fact that carries it.
-void count_keys(std::vector<Key>& keys, RuleFeatures& f) {
+void count_keys(std::vector<Key>& keys, std::vector<uint64_t>& counts) {
     std::sort(keys.begin(), keys.end());
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    for (Key key : keys) f.counts.push_back((key << 32) | 1);
+    for (Key key : keys) counts.push_back((key << 32) | 1);
     keys.clear();
 }
 
@@ -122,7 +128,8 @@ void set_bits(RuleFeatures& f) {
     }
 }
 
-void merge_counts(RuleFeatures::Counts& counts) {
+// Adds up the counts of each key into `merged`, which takes exactly their room.
+void merge_counts(std::vector<uint64_t>& counts, RuleFeatures::Counts& merged) {
     std::sort(counts.begin(), counts.end());
     size_t out = 0;
     for (size_t i = 0; i < counts.size(); ++i) {
@@ -132,8 +139,7 @@ void merge_counts(RuleFeatures::Counts& counts) {
             counts[out++] = counts[i];
         }
     }
-    counts.resize(out);
-    counts.shrink_to_fit();
+    merged.assign(counts.begin(), counts.begin() + static_cast<long>(out));
 }
 
 // Walks the terms of a rule: records arities and whether a configuration occurs.
@@ -181,30 +187,32 @@ RuleFeatures compute_features(const StateRule* rule) {
     q.events = static_cast<uint32_t>(rule->events().size());
     q.states = static_cast<uint32_t>(rule->states().size());
 
-    std::vector<Key> keys;
+    // Scratch buffers; features are never computed inside another computation.
+    thread_local std::vector<Key> keys;
+    thread_local std::vector<uint64_t> counts;
+    keys.clear();
+    counts.clear();
     for (const auto& know : rule->knows()) {
         walk.fact(know.first);
         fact_features(know.first, PREMISE, keys);
-        count_keys(keys, f);
+        count_keys(keys, counts);
     }
     for (const Event* event : rule->events()) {
         walk.fact(event);
         fact_features(event, EVENT_PREMISE, keys);
-        count_keys(keys, f);
+        count_keys(keys, counts);
     }
-    std::map<StateRule::SID, unsigned> position;
     for (const auto& state : rule->states()) {
         walk.fact(state.second.first);
         fact_features(state.second.first, STATE, keys);
-        count_keys(keys, f);
-        position.emplace(state.first, static_cast<unsigned>(position.size()));
+        count_keys(keys, counts);
     }
 
     if (rule->type() == StateRule::CONSIST) {
         const Fact* conclusion = static_cast<const StateConstRule*>(rule)->conclusion();
         walk.fact(conclusion);
         fact_features(conclusion, CONCLUSION, keys);
-        count_keys(keys, f);
+        count_keys(keys, counts);
         q.head = fact_key(conclusion);
         if (conclusion->type() == Fact::OKNOW) {
             Term::Type known = static_cast<const Know*>(conclusion)->term()->type();
@@ -226,7 +234,7 @@ RuleFeatures compute_features(const StateRule* rule) {
             }
             walk.fact(conversion.second);
             fact_features(conversion.second, role + 1, keys);
-            count_keys(keys, f);
+            count_keys(keys, counts);
         }
         if (conversions.empty()) {
             q.wildcard = true;
@@ -236,34 +244,37 @@ RuleFeatures compute_features(const StateRule* rule) {
             q.head = make_key(CONVERSION_TAG, from * 1000003u + first.second->predicate().id());
         }
     }
-    merge_counts(f.counts);
+    merge_counts(counts, f.counts);
     set_bits(f);
     q.pure = !walk.configuration;
 
     // Time order by state positions; a SID that names no state leaves the
     // rule to the reference algorithm, which looks every SID up.
+    const StateRule::States& states = rule->states();
     bool orders_named = true;
     bool knows_named = true;
-    for (const auto& state : rule->states()) {
+    f.state_order_bits.reserve(states.size());
+    for (const auto& state : states) {
         uint64_t bits = 0;
         for (StateRule::SID sid : state.second.second) {
-            auto found = position.find(sid);
-            if (found == position.end()) {
+            size_t at = states.position(sid);
+            if (at == states.size()) {
                 orders_named = false;
-            } else if (found->second < 64) {
-                bits |= uint64_t{1} << found->second;
+            } else if (at < 64) {
+                bits |= uint64_t{1} << at;
             }
         }
         f.state_order_bits.push_back(bits);
     }
+    f.know_order_bits.reserve(rule->knows().size());
     for (const auto& know : rule->knows()) {
         uint64_t bits = 0;
         for (StateRule::SID sid : know.second.second) {
-            auto found = position.find(sid);
-            if (found == position.end()) {
+            size_t at = states.position(sid);
+            if (at == states.size()) {
                 knows_named = false;
             } else {
-                bits |= f.state_order_bits[found->second];
+                bits |= f.state_order_bits[at];
             }
         }
         f.know_order_bits.push_back(bits);

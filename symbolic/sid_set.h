@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -69,6 +70,12 @@ public:
         ids[at] = id;
         ++_size;
         return {begin() + at, true};
+    }
+    // Appends an identifier above all held ones.
+    void push_back(size_t id) {
+        assert(_size == 0 || data()[_size - 1] < id);
+        reserve(_size + 1);
+        data()[_size++] = id;
     }
     // With a hint, for std::inserter; the hint is not needed.
     const_iterator insert(const_iterator, size_t id) { return insert(id).first; }

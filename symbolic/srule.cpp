@@ -105,72 +105,46 @@ StateRule* StateRule::rename(Renamer& renamer) {
     changed();
     for (Event* event : _events) event->rename(renamer);
 
-    std::map<SID, SID> sid_map;
-    for (const auto& state : _states) {
-        auto res = sid_map.emplace(state.first, next_sid());
-        assert(res.second);
-    }
-
-    for (const auto& entry : sid_map) {
-        std::pair<State*, SIDs> old = _states.at(entry.first);
-        old.first->rename(renamer);
-        auto res = _states.emplace(entry.second, std::make_pair(old.first, SIDs{}));
-        assert(res.second);
-        SIDs& ordering = res.first->second.second;
-        for (SID sid : old.second) {
-            auto image = sid_map.find(sid);
-            if (image == sid_map.end()) continue;
-            auto suc = ordering.insert(image->second);
-            assert(suc.second == true);
+    // Fresh SIDs in ascending order of the old ones: the state at position i
+    // gets first + i, so the images of a sorted set are sorted, and SIDs that
+    // name no state are dropped.
+    const SID first = _sid + 1;
+    _sid += _states.size();
+    auto images = [&](const SIDs& sids) {
+        SIDs result;
+        for (SID sid : sids) {
+            size_t at = _states.position(sid);
+            if (at != _states.size()) result.push_back(first + at);
         }
-        _states.erase(entry.first);
+        return result;
+    };
+
+    for (auto& state : _states) {
+        state.second.first->rename(renamer);
+        state.second.second = images(state.second.second);
     }
 
     for (auto& know : _knows) {
         know.first->rename(renamer);
-        SIDs images;
-        for (SID sid : know.second.second) {
-            auto image = sid_map.find(sid);
-            if (image == sid_map.end()) continue;
-            auto suc = images.insert(image->second);
-            assert(suc.second == true);
-        }
-        know.second.second = std::move(images);
+        know.second.second = images(know.second.second);
     }
 
     for (auto partition = _partitions.begin(); partition != _partitions.end();) {
-        SIDs first, second;
-        for (SID sid : partition->first) {
-            auto image = sid_map.find(sid);
-            if (image == sid_map.end()) continue;
-            auto suc = first.insert(image->second);
-            assert(suc.second == true);
-        }
-        for (SID sid : partition->second) {
-            auto image = sid_map.find(sid);
-            if (image == sid_map.end()) continue;
-            auto suc = second.insert(image->second);
-            assert(suc.second == true);
-        }
-        if (first.empty()) {
+        SIDs named = images(partition->first);
+        if (named.empty()) {
             partition = _partitions.erase(partition);
             continue;
         }
-        partition->first = std::move(first);
-        partition->second = std::move(second);
+        partition->first = std::move(named);
+        partition->second = images(partition->second);
         ++partition;
     }
 
     for (State* state : _past_states) state->rename(renamer);
 
-    SIDs latest;
-    for (SID sid : _latest) {
-        auto image = sid_map.find(sid);
-        if (image == sid_map.end()) continue;
-        auto res = latest.insert(image->second);
-        assert(res.second);
-    }
-    _latest = std::move(latest);
+    _latest = images(_latest);
+    SID next = first;
+    for (auto& state : _states) state.first = next++;
     return this;
 }
 

@@ -14,6 +14,7 @@
 #include "symbolic/model.h"
 #include "symbolic/pool.h"
 #include "symbolic/sid_set.h"
+#include "symbolic/state_table.h"
 #include "symbolic/unifier.h"
 
 namespace sym {
@@ -59,10 +60,8 @@ public:
     // Premise, its configuration-selectable flag, and its knowledge set.
     typedef std::vector<std::pair<Know*, std::pair<bool, SIDs>>, PoolAllocator<std::pair<Know*, std::pair<bool, SIDs>>>>
         Knows;
-    // SID to state and its ordering set.
-    typedef std::map<SID, std::pair<State*, SIDs>, std::less<SID>,
-                     PoolAllocator<std::pair<const SID, std::pair<State*, SIDs>>>>
-        States;
+    // SID to state and its ordering set, in ascending SID order.
+    typedef StateTable States;
     // One entry per protocol process: its states, and the copy of a conversion source.
     typedef std::vector<std::pair<SIDs, SIDs>, PoolAllocator<std::pair<SIDs, SIDs>>> Partitions;
     // One entry per partition: a partition index of the other rule, or NONSELECTABLE.

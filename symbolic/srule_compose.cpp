@@ -12,57 +12,61 @@ namespace sym {
 
 std::vector<StateRule::Mapping> StateRule::partition_mappings(const StateRule* provider, const StateRule* consumer,
                                                               const Unifier& unifier) {
-    std::vector<std::string> consumer_keys;
-    std::vector<Name::ID> consumer_predicates;
+    // The first state of each consumer process, with the hash of its key.
+    thread_local std::vector<std::pair<const State*, uint64_t>> consumer_keys;
+    consumer_keys.clear();
     for (const auto& partition : consumer->_partitions) {
         const State* state = consumer->first_state(partition);
-        consumer_keys.push_back(state->key(unifier));
-        consumer_predicates.push_back(state->predicate().id());
+        consumer_keys.emplace_back(state, state->key_hash(&unifier));
     }
 
-    std::vector<Mapping> complete;
-    std::vector<std::pair<Mapping, std::vector<bool>>> stack;
-    stack.emplace_back(Mapping{}, std::vector<bool>(consumer->_partitions.size(), false));
-    while (!stack.empty()) {
-        auto top = stack.back();
-        stack.pop_back();
-        const Mapping& mapping = top.first;
-        if (mapping.size() == provider->_partitions.size()) {
-            complete.push_back(mapping);
-            continue;
-        }
-        const auto& this_name = provider->_partitions.at(mapping.size());
-        assert(this_name.first.empty() == false);
-        const State* state = provider->first_state(this_name);
-        std::string key = state->key(unifier);
-
-        bool same_process = false;
+    // For each provider process: the consumer process of the same key, if
+    // any; otherwise the consumer processes of the same predicate name.
+    const size_t depth = provider->_partitions.size();
+    std::vector<size_t> same(depth, NONSELECTABLE);
+    std::vector<std::vector<size_t>> named(depth);
+    for (size_t d = 0; d < depth; ++d) {
+        assert(provider->_partitions[d].first.empty() == false);
+        const State* state = provider->first_state(provider->_partitions[d]);
+        uint64_t key = state->key_hash(&unifier);
         for (size_t i = 0; i < consumer_keys.size(); ++i) {
-            if (consumer_keys[i] != key) continue;
-            same_process = true;
-            if (!top.second[i]) {
-                Mapping next = mapping;
-                next.push_back(i);
-                std::vector<bool> taken = top.second;
-                taken[i] = true;
-                stack.emplace_back(std::move(next), std::move(taken));
-            }
+            if (consumer_keys[i].second != key || !state->same_key(consumer_keys[i].first, &unifier, &unifier)) continue;
+            same[d] = i;
             break;
         }
-        if (same_process) continue;
-
-        Mapping separate = mapping;
-        separate.push_back(NONSELECTABLE);
-        stack.emplace_back(std::move(separate), top.second);
-        for (size_t i = 0; i < consumer_predicates.size(); ++i) {
-            if (consumer_predicates[i] != state->predicate().id()) continue;
-            Mapping next = mapping;
-            next.push_back(i);
-            std::vector<bool> taken = top.second;
-            taken[i] = true;
-            stack.emplace_back(std::move(next), std::move(taken));
-        }
+        if (same[d] != NONSELECTABLE) continue;
+        for (size_t i = 0; i < consumer_keys.size(); ++i)
+            if (consumer_keys[i].first->predicate().id() == state->predicate().id()) named[d].push_back(i);
     }
+
+    // Depth first, as a last-in-first-out stack would visit the mappings: a
+    // process of the same key is the one choice, and taken only once; else
+    // the processes of the same name, last first, then a process of its own.
+    std::vector<Mapping> complete;
+    Mapping mapping;
+    std::vector<bool> taken(consumer_keys.size(), false);
+    auto search = [&](auto& self) -> void {
+        const size_t d = mapping.size();
+        if (d == depth) {
+            complete.push_back(mapping);
+            return;
+        }
+        auto choose = [&](size_t i) {
+            bool was = i != NONSELECTABLE && taken[i];
+            if (i != NONSELECTABLE) taken[i] = true;
+            mapping.push_back(i);
+            self(self);
+            mapping.pop_back();
+            if (i != NONSELECTABLE) taken[i] = was;
+        };
+        if (same[d] != NONSELECTABLE) {
+            if (!taken[same[d]]) choose(same[d]);
+            return;
+        }
+        for (size_t k = named[d].size(); k-- > 0;) choose(named[d][k]);
+        choose(NONSELECTABLE);
+    };
+    search(search);
     return complete;
 }
 

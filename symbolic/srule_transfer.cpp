@@ -5,7 +5,6 @@
 #include <string>
 
 #include "common/runtime.h"
-#include "symbolic/enumerator.h"
 #include "symbolic/know.h"
 #include "symbolic/renamer.h"
 #include "symbolic/srule.h"
@@ -14,84 +13,130 @@
 
 namespace sym {
 
+namespace {
+
+// What transfer(rule) works with; the buffers keep their memory from one call
+// to the next (the call does not nest).
+struct TransferScratch {
+    // The first state of each process of the rule, with its predicate.
+    std::vector<std::pair<const State*, Name::ID>> processes;
+    // The candidate processes of all conversions, one range per conversion.
+    std::vector<size_t> candidates;
+    std::vector<std::pair<size_t, size_t>> ranges;
+    // The odometer over the candidates, position 0 turning fastest.
+    std::vector<size_t> choice, chosen;
+    std::vector<StateRule::SIDs> covers, batch;
+    // The admissible conversion maps, the first `kept` of them.
+    std::vector<StateRule::ConversionMap> maps;
+    size_t kept = 0;
+};
+
+}  // namespace
+
 std::list<StateConstRule*> StateTransRule::transfer(const StateConstRule* rule) const {
     std::list<StateConstRule*> result;
+    thread_local TransferScratch scratch;
+    TransferScratch& t = scratch;
 
-    // Candidate processes of the rule for each conversion's target state.
-    std::vector<std::vector<size_t>> partition_map;
+    // A conversion whose target state names the predicate of no process of
+    // the rule has no candidate, and the transfer no result: most pairs of a
+    // final rule and a transfer rule end here.
+    t.processes.clear();
+    for (const auto& partition : rule->_partitions) {
+        assert(partition.first.empty() == false);
+        const State* state = rule->first_state(partition);
+        t.processes.emplace_back(state, state->predicate().id());
+    }
     for (const auto& conversion : _conversions) {
-        std::string key = conversion.second->key();
-        std::vector<size_t> candidates;
-        for (size_t index = 0; index < rule->_partitions.size(); ++index) {
-            assert(rule->_partitions.at(index).first.empty() == false);
-            if (rule->first_state(rule->_partitions[index])->key() == key) {
-                candidates.push_back(index);
+        Name::ID predicate = conversion.second->predicate().id();
+        bool named = false;
+        for (const auto& process : t.processes) named = named || process.second == predicate;
+        if (!named) return result;
+    }
+
+    // Candidate processes for each conversion's target state: the process of
+    // the same key, else every process of the same predicate.
+    t.candidates.clear();
+    t.ranges.clear();
+    for (const auto& conversion : _conversions) {
+        const State* target = conversion.second;
+        size_t first = t.candidates.size();
+        for (size_t index = 0; index < t.processes.size(); ++index) {
+            if (t.processes[index].first->same_key(target, nullptr, nullptr)) {
+                t.candidates.push_back(index);
                 break;
             }
         }
-        if (candidates.empty()) {
-            for (size_t index = 0; index < rule->_partitions.size(); ++index) {
-                assert(rule->_partitions.at(index).first.empty() == false);
-                if (rule->first_state(rule->_partitions[index])->predicate().id() == conversion.second->predicate().id())
-                    candidates.push_back(index);
-            }
+        if (t.candidates.size() == first) {
+            for (size_t index = 0; index < t.processes.size(); ++index)
+                if (t.processes[index].second == target->predicate().id()) t.candidates.push_back(index);
         }
-        if (candidates.empty()) return result;
-        partition_map.push_back(std::move(candidates));
+        assert(t.candidates.size() > first);
+        t.ranges.emplace_back(first, t.candidates.size() - first);
     }
-    assert(partition_map.size() == _conversions.size());
 
-    Enumerator enumerator;
-    for (const auto& candidates : partition_map) enumerator.add_dimension(candidates.size());
-
-    std::vector<ConversionMap> kept;
-    do {
-        const std::vector<unsigned>& choice = enumerator.current();
-        std::vector<size_t> chosen;
+    t.kept = 0;
+    t.choice.assign(_conversions.size(), 0);
+    for (bool more = true; more;) {
+        t.chosen.clear();
         SIDs all;
-        for (size_t i = 0; i < partition_map.size(); ++i) {
-            chosen.push_back(partition_map[i].at(choice.at(i)));
-            const SIDs& process = rule->_partitions.at(chosen.back()).first;
+        for (size_t i = 0; i < _conversions.size(); ++i) {
+            t.chosen.push_back(t.candidates[t.ranges[i].first + t.choice[i]]);
+            const SIDs& process = rule->_partitions.at(t.chosen.back()).first;
             all.insert(process.begin(), process.end());
         }
 
-        // Candidate sets of replaced states: unions of ordering sets.
-        std::set<SIDs> covers;
+        // Candidate sets of replaced states: unions of ordering sets, in
+        // ascending order of the sets, each once.
+        t.covers.clear();
         for (SID sid : all) {
             const SIDs& ordering = rule->_states.at(sid).second;
-            std::set<SIDs> batch;
-            batch.insert(ordering);
-            for (const SIDs& cover : covers) {
+            t.batch.clear();
+            t.batch.push_back(ordering);
+            for (const SIDs& cover : t.covers) {
                 if (cover.count(sid)) continue;
                 SIDs united = cover;
                 united.insert(ordering.begin(), ordering.end());
-                batch.insert(std::move(united));
+                t.batch.push_back(std::move(united));
             }
-            covers.insert(batch.begin(), batch.end());
+            for (SIDs& cover : t.batch) t.covers.push_back(std::move(cover));
+            std::sort(t.covers.begin(), t.covers.end());
+            t.covers.erase(std::unique(t.covers.begin(), t.covers.end()), t.covers.end());
         }
 
-        for (const SIDs& cover : covers) {
-            ConversionMap mC;
+        for (const SIDs& cover : t.covers) {
+            if (t.maps.size() == t.kept) t.maps.emplace_back();
+            ConversionMap& mC = t.maps[t.kept];
+            mC.clear();
             bool admissible = true;
             for (size_t i = 0; i < _conversions.size() && admissible; ++i) {
-                const SIDs& process = rule->_partitions.at(chosen[i]).first;
+                const SIDs& process = rule->_partitions.at(t.chosen[i]).first;
                 if (_conversions[i].first == nullptr) {
                     admissible = std::includes(cover.begin(), cover.end(), process.begin(), process.end());
-                    mC.emplace_back(chosen[i], process);
+                    mC.emplace_back(t.chosen[i], process);
                 } else {
                     SIDs covered;
                     std::set_intersection(cover.begin(), cover.end(), process.begin(), process.end(),
                                           std::inserter(covered, covered.end()));
                     admissible = !covered.empty();
-                    mC.emplace_back(chosen[i], std::move(covered));
+                    mC.emplace_back(t.chosen[i], std::move(covered));
                 }
             }
-            if (admissible) kept.push_back(std::move(mC));
+            if (admissible) ++t.kept;
         }
-    } while (enumerator.next());
+
+        // The next combination; done once every position has wrapped.
+        more = false;
+        for (size_t i = 0; i < t.choice.size() && !more; ++i) {
+            if (++t.choice[i] < t.ranges[i].second)
+                more = true;
+            else
+                t.choice[i] = 0;
+        }
+    }
 
     try {
-        for (const ConversionMap& mC : kept) result.splice(result.end(), transfer(mC, rule));
+        for (size_t k = 0; k < t.kept; ++k) result.splice(result.end(), transfer(t.maps[k], rule));
     } catch (...) {
         // A model error in a later conversion map: the rules built so far are still ours.
         for (StateConstRule* transferred : result) delete transferred;

@@ -133,41 +133,47 @@ void StateRule::validate() {
 
     if (!unifier.loopfree()) throw UnifyFailed();
 
-    // The substitution is complete from here on: each state's key is made once.
-    thread_local std::vector<std::pair<SID, std::string>> keys;
-    keys.resize(_states.size());
-    {
-        size_t i = 0;
-        for (const auto& state : _states) {
-            keys[i].first = state.first;
-            keys[i++].second = state.second.first->key(unifier);
-        }
-    }
-    auto key_of = [&](SID sid) -> const std::string& {
-        return std::lower_bound(keys.begin(), keys.end(), sid,
-                                [](const std::pair<SID, std::string>& entry, SID s) { return entry.first < s; })
-            ->second;
+    // The substitution is complete from here on: each state's key is hashed
+    // once, and keys of equal hashes are compared term by term.
+    struct Key {
+        SID sid;
+        const State* state;
+        uint64_t hash;
+    };
+    thread_local std::vector<Key> keys;
+    keys.clear();
+    for (const auto& state : _states)
+        keys.push_back(Key{state.first, state.second.first, state.second.first->key_hash(&unifier)});
+    auto key_of = [&](SID sid) -> const Key& {
+        return *std::lower_bound(keys.begin(), keys.end(), sid, [](const Key& entry, SID s) { return entry.sid < s; });
+    };
+    auto same = [&](const Key& a, const Key& b) {
+        return a.hash == b.hash && a.state->same_key(b.state, &unifier, &unifier);
     };
 
     // A state must not have the key of a state that no longer holds.
-    for (size_t p = 0; p < _past_states.size(); ++p) {
-        std::string past = _past_states[p]->key(unifier);
-        for (const auto& key : keys)
-            if (key.second == past) throw UnifyFailed();
-        for (size_t q = p + 1; q < _past_states.size(); ++q)
-            if (_past_states[q]->key(unifier) == past) throw UnifyFailed();
+    if (!_past_states.empty()) {
+        thread_local std::vector<Key> past;
+        past.clear();
+        for (const State* state : _past_states) past.push_back(Key{0, state, state->key_hash(&unifier)});
+        for (size_t p = 0; p < past.size(); ++p) {
+            for (const Key& key : keys)
+                if (same(key, past[p])) throw UnifyFailed();
+            for (size_t q = p + 1; q < past.size(); ++q)
+                if (same(past[q], past[p])) throw UnifyFailed();
+        }
     }
 
     // Two processes cannot have the same key.
-    thread_local std::vector<const std::string*> process_keys;
+    thread_local std::vector<const Key*> process_keys;
     process_keys.clear();
     for (auto i = _partitions.begin(); i != _partitions.end(); ++i) {
         assert(i->first.empty() == false);
         for (SID sid : i->first) {
             if (_states.find(sid) == _states.end()) continue;
-            const std::string& key = key_of(sid);
-            for (const std::string* other : process_keys)
-                if (*other == key) throw UnifyFailed();
+            const Key& key = key_of(sid);
+            for (const Key* other : process_keys)
+                if (same(*other, key)) throw UnifyFailed();
             process_keys.push_back(&key);
             break;
         }
@@ -188,11 +194,11 @@ void StateRule::validate() {
     };
     for (const auto& state : _states) {
         const SID s = state.first;
-        const std::string& key = key_of(s);
+        const Key& key = key_of(s);
         for (SID p : state.second.second) {
             if (p == s || folded(p)) continue;
             auto previous = _states.find(p);
-            if (previous == _states.end() || key_of(p) != key) continue;
+            if (previous == _states.end() || !same(key_of(p), key)) continue;
             bool between = false;
             for (SID d : state.second.second) {
                 if (d == s || previous->second.second.count(d)) continue;

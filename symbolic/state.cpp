@@ -34,6 +34,28 @@ std::string State::make_key(const Unifier* unifier) const {
     return key;
 }
 
+bool State::same_key(const State* other, const Unifier* mine, const Unifier* theirs) const {
+    if (other->_predicate.id() != _predicate.id()) return false;
+    // The key arguments of both, in order: the texts are equal when there are
+    // as many and each pair has the same signature.
+    auto i = _arguments.begin(), j = other->_arguments.begin();
+    for (;;) {
+        while (i != _arguments.end() && !i->first) ++i;
+        while (j != other->_arguments.end() && !j->first) ++j;
+        if (i == _arguments.end() || j == other->_arguments.end()) return i == _arguments.end() && j == other->_arguments.end();
+        if (!same_signature(i->second, mine, j->second, theirs)) return false;
+        ++i;
+        ++j;
+    }
+}
+
+uint64_t State::key_hash(const Unifier* unifier) const {
+    uint64_t hash = _predicate.id() * 0xc2b2ae3d27d4eb4full;
+    for (const auto& argument : _arguments)
+        if (argument.first) hash = (hash ^ signature_hash(argument.second, unifier)) * 0x9e3779b97f4a7c15ull;
+    return hash ^ (hash >> 32);
+}
+
 void State::unify_key(const State* other, Unifier& unifier) const {
     if (!try_unify_key(other, unifier)) throw UnifyFailed();
 }
@@ -65,12 +87,14 @@ bool State::try_unify_to(const Fact* other, Unifier& unifier) const {
 
 Fact* State::clone() const {
     State* result = new State(_predicate);
+    result->_arguments.reserve(_arguments.size());
     for (const auto& argument : _arguments) result->_arguments.emplace_back(argument.first, argument.second->clone());
     return result;
 }
 
 Fact* State::map(const Unifier& unifier) const {
     State* result = new State(_predicate);
+    result->_arguments.reserve(_arguments.size());
     for (const auto& argument : _arguments) result->_arguments.emplace_back(argument.first, argument.second->map(unifier));
     return result;
 }

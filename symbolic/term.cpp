@@ -28,7 +28,7 @@ bool Term::leaf_equal(const Term* term) const {
 }
 
 Term* Term::bound_map(const Unifier& unifier) const {
-    if (unifier.exist(_name.id())) return unifier.evaluate(_name.id())->map(unifier);
+    if (const Term* bound = unifier.lookup(_name.id())) return bound->map(unifier);
     return clone();
 }
 
@@ -106,12 +106,55 @@ void append_subterm_ids(const Term* term, unsigned long mask, std::vector<unsign
     for (const Term* argument : static_cast<const Function*>(term)->arguments()) append_subterm_ids(argument, mask, ids);
 }
 
+namespace {
+
+// What a signature prints of a term read through the substitution: the first
+// term on the chain of bindings that is a function, a constant or unbound.
+const Term* signature_term(const Term* term, const Unifier* unifier) {
+    if (unifier == nullptr) return term;
+    for (;;) {
+        Term::Type type = term->type();
+        if (type == Term::FUNCT || type == Term::CONST) return term;
+        const Term* bound = unifier->lookup(term->name().id());
+        if (bound == nullptr) return term;
+        term = bound;
+    }
+}
+
+}  // namespace
+
+bool same_signature(const Term* a, const Unifier* ua, const Term* b, const Unifier* ub) {
+    a = signature_term(a, ua);
+    b = signature_term(b, ub);
+    if (a->name().id() != b->name().id()) return false;
+    bool function = a->type() == Term::FUNCT;
+    if (function != (b->type() == Term::FUNCT)) return false;
+    if (!function) return true;
+    const auto& left = static_cast<const Function*>(a)->arguments();
+    const auto& right = static_cast<const Function*>(b)->arguments();
+    if (left.size() != right.size()) return false;
+    for (size_t i = 0; i < left.size(); ++i)
+        if (!same_signature(left[i], ua, right[i], ub)) return false;
+    return true;
+}
+
+uint64_t signature_hash(const Term* term, const Unifier* unifier) {
+    term = signature_term(term, unifier);
+    uint64_t hash = term->name().id() * 0x9e3779b97f4a7c15ull;
+    if (term->type() != Term::FUNCT) return hash ^ (hash >> 29);
+    hash ^= 0x5bd1e995;
+    for (const Term* argument : static_cast<const Function*>(term)->arguments())
+        hash = (hash ^ signature_hash(argument, unifier)) * 0xff51afd7ed558ccdull;
+    return hash ^ (hash >> 31);
+}
+
 void append_signature(const Term* term, const Unifier* unifier, std::string& out) {
     for (;;) {
         Name::ID id = term->name().id();
         Term::Type type = term->type();
-        if (type != Term::FUNCT && type != Term::CONST && unifier && unifier->exist(id)) {
-            term = unifier->evaluate(id);
+        const Term* bound = type != Term::FUNCT && type != Term::CONST && unifier ? unifier->lookup(id) : nullptr;
+        if (bound) {
+            term = bound;
             continue;
         }
         char digits[24];

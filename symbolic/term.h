@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cassert>
+#include <cstdint>
 #include <ostream>
 #include <set>
 #include <string>
@@ -129,6 +130,12 @@ void append_subterm_ids(const Term* term, unsigned long mask, std::vector<unsign
 // Appends the term's signature, read through the substitution when there is
 // one: the same text as signature(), built without a stream.
 void append_signature(const Term* term, const Unifier* unifier, std::string& out);
+
+// Whether two terms, each read through its substitution (or none), have the
+// same signature, compared without building the text; and a hash of the
+// signature: terms of the same signature hash alike.
+bool same_signature(const Term* a, const Unifier* ua, const Term* b, const Unifier* ub);
+uint64_t signature_hash(const Term* term, const Unifier* unifier);
 
 inline std::ostream& operator<<(std::ostream& os, const Term& term) {
     term.info(os);

@@ -77,8 +77,11 @@ namespace {
 // whose term holds, through other bindings, the identifier itself.
 class CycleSearch {
 public:
-    explicit CycleSearch(const FlatMap<Name::ID, const Term*>& mapping) : _mapping(mapping) {
+    // The buffers keep their memory from one search to the next; searches do not nest.
+    CycleSearch(const FlatMap<Name::ID, const Term*>& mapping, std::vector<char>& marks, std::vector<unsigned>& targets)
+        : _mapping(mapping), _marks(marks), _targets(targets) {
         _marks.assign(mapping.size(), NEW);
+        _targets.clear();
     }
 
     bool cyclic() {
@@ -92,28 +95,34 @@ private:
 
     bool visit(size_t binding) {
         _marks[binding] = ON_PATH;
-        std::vector<unsigned> targets;
-        append_subterm_ids((_mapping.begin() + static_cast<long>(binding))->second, Term::BINDABLE, targets);
-        for (unsigned target : targets) {
-            auto found = _mapping.find(target);
+        // The targets of every binding on the path, one after another in one buffer.
+        size_t first = _targets.size();
+        append_subterm_ids((_mapping.begin() + static_cast<long>(binding))->second, Term::BINDABLE, _targets);
+        size_t last = _targets.size();
+        for (size_t t = first; t < last; ++t) {
+            auto found = _mapping.find(_targets[t]);
             if (found == _mapping.end()) continue;
             size_t next = static_cast<size_t>(found - _mapping.begin());
             if (_marks[next] == ON_PATH) return true;
             if (_marks[next] == NEW && visit(next)) return true;
         }
+        _targets.resize(first);
         _marks[binding] = DONE;
         return false;
     }
 
     const FlatMap<Name::ID, const Term*>& _mapping;
-    std::vector<char> _marks;
+    std::vector<char>& _marks;
+    std::vector<unsigned>& _targets;
 };
 
 }  // namespace
 
 bool Unifier::loopfree() const {
     if (_mapping.empty()) return true;
-    return !CycleSearch(_mapping).cyclic();
+    thread_local std::vector<char> marks;
+    thread_local std::vector<unsigned> targets;
+    return !CycleSearch(_mapping, marks, targets).cyclic();
 }
 
 std::ostream& operator<<(std::ostream& os, const Unifier& unifier) {

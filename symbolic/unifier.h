@@ -38,6 +38,11 @@ public:
     bool try_map(Name::ID id, const Term* term, Term::Option option);
     bool exist(Name::ID id) const { return _mapping.count(id) != 0; }
     const Term* evaluate(Name::ID id) const { return _mapping.at(id); }
+    // The term bound to id, or null: one search where exist and evaluate take two.
+    const Term* lookup(Name::ID id) const {
+        auto found = _mapping.find(id);
+        return found == _mapping.end() ? nullptr : found->second;
+    }
     // Whether id is bound to a term structurally equal to term.
     bool equal(Name::ID id, const Term* term);
     std::set<unsigned> keys() const;
