@@ -12,12 +12,17 @@
 #                                   builds that check every implication twice
 #                                   or run under the sanitizers, where the
 #                                   full run takes minutes
-# and runs vorn on it (report only):
-#   attack:  at least one target rule, and each event of Reaches among them;
-#            the run ends (status 0), or is stopped by its limit (status 3);
-#   secure:  the run ends (status 0) without target rule; with a limit in a
-#            checked build, it is stopped (status 3) without target rule so far;
-#   unknown: the run is stopped by its limit (status 3) without target rule.
+# and runs vorn on it (report only), with --expect for the verdict of an
+# attack or a secure model, so that the exit status says whether vorn's
+# verdict is the one the model states:
+#   attack:  status 0, the verdict line says "attack", at least one target
+#            rule, and each event of Reaches among them (also when the limit
+#            stopped the run: the witness holds all the same);
+#   secure:  status 0 and "no attack found (saturation complete)", no target
+#            rule; with a limit in a checked build, "no verdict" and the
+#            status of the limit (3);
+#   unknown: the run is stopped by its limit (status 3) without target rule:
+#            "no verdict".
 # The derivations of the attacks are checked by check_case_study_derivations.sh.
 # Usage: check_case_study.sh VORN MODEL [checked]
 set -u
@@ -48,16 +53,24 @@ fi
 
 options=$limit
 [ -n "$checked" ] && [ -n "$checked_limit" ] && options=$checked_limit
+expect=
+[ "$verdict" = unknown ] || expect="--expect $verdict"
 # shellcheck disable=SC2086
-output=$("$vorn" -q $options "$model" < /dev/null 2>&1)
+errors=$(mktemp)
+output=$("$vorn" -q $options $expect "$model" 2> "$errors" < /dev/null)
 status=$?
+line=$(tail -n 1 "$errors")
+rm -f "$errors"
+answer=${line#"$model: verdict "*": "}
+[[ $line == "$model: verdict "* ]] || fail "no verdict line: $line"
 # The conclusion of each target rule: the "]-> " line after "Target Rule :".
 targets=$(awk '/^Target Rule :$/ { t = 1; next } t && /^\]-> / { sub(/^\]-> /, ""); print; t = 0 }' <<< "$output")
 count=$(grep -c . <<< "$targets")
 
 case "$verdict" in
   attack)
-    [ "$status" = 0 ] || { [ -n "$options" ] && [ "$status" = 3 ]; } || fail "status $status"
+    [ "$status" = 0 ] || fail "status $status with --expect attack: $answer"
+    [[ $answer == "attack: "* ]] || fail "the verdict is not attack: $answer"
     [ "$count" -gt 0 ] || fail "no target rule, but the verdict is attack"
     for event in $reaches; do
       grep -q "^$event(" <<< "$targets" || fail "no target rule concludes $event"
@@ -65,14 +78,17 @@ case "$verdict" in
     ;;
   secure)
     if [ -n "$options" ]; then
-      [ "$status" = 3 ] || fail "status $status with $options, not stopped by the limit"
+      [ "$status" = 3 ] || fail "status $status with $options, not stopped by the limit: $answer"
+      [[ $answer == "no verdict (stopped by "* ]] || fail "the verdict is not 'no verdict': $answer"
     else
-      [ "$status" = 0 ] || fail "status $status: the run did not end normally"
+      [ "$status" = 0 ] || fail "status $status with --expect secure: $answer"
+      [ "$answer" = "no attack found (saturation complete)" ] || fail "the verdict is not secure: $answer"
     fi
     [ "$count" = 0 ] || fail "$count target rules, but the verdict is secure: $(head -n 1 <<< "$targets")"
     ;;
   unknown)
     [ "$status" = 3 ] || fail "status $status with $options: the run was not stopped by its limit"
+    [[ $answer == "no verdict (stopped by "* ]] || fail "the verdict is not 'no verdict': $answer"
     [ "$count" = 0 ] || fail "$count target rules within the limit: the verdict would be attack"
     ;;
 esac

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Diagnostics on standard error:
-#  - every model of examples/, correct as written, runs without a word on
-#    standard error (no warning, no error);
+#  - every model of examples/, correct as written, runs without a diagnostic
+#    (no warning, no error): standard error holds its verdict line alone, and
+#    a verdict line quoted in its comments ("//   examples/NAME.vorn: verdict
+#    ...") or in the README is that line;
 #  - on a terminal (script, from util-linux) the diagnostics are coloured,
 #    unless NO_COLOR is set, TERM is dumb or --color=never says otherwise;
 #  - --check prints the same diagnostics as a full run prints before its
@@ -17,13 +19,20 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail=0
 
-for model in "$root"/examples/*.vorn; do
-  "$vorn" "$model" > /dev/null 2> "$tmp/err"
-  if [ -s "$tmp/err" ]; then
-    echo "$(basename "$model"): standard error is not empty:"
+cd "$root" || exit 1
+for model in examples/*.vorn; do
+  "$vorn" -q "$model" > /dev/null 2> "$tmp/err"
+  if [ "$(wc -l < "$tmp/err")" != 1 ] || ! grep -q "^$model: verdict " "$tmp/err"; then
+    echo "$model: standard error holds more than the verdict:"
     head -n 5 "$tmp/err"
     fail=1
   fi
+  while IFS= read -r quoted; do
+    if [ "$quoted" != "$(cat "$tmp/err")" ]; then
+      echo "$model: its comments or the README quote the verdict '$quoted', the run says '$(cat "$tmp/err")'"
+      fail=1
+    fi
+  done < <(sed -n "s|^//  *\($model: verdict .*\)|\1|p" "$model"; sed -n "s|^    \($model: verdict .*\)|\1|p" README.md)
 done
 
 command -v script > /dev/null || { echo "script (util-linux) is missing"; exit 1; }
@@ -53,8 +62,9 @@ expect_colour "-u NO_COLOR TERM=xterm" "--color=never" no
 expect_colour "TERM=xterm NO_COLOR=1" "--color=always" yes
 expect_colour "TERM=xterm NO_COLOR=1" "--color" yes
 
-# --check: the diagnostics of the full run, without the report.
-"$vorn" "$model" > /dev/null 2> "$tmp/run.err"
+# --check: the diagnostics of the full run, without the report and the verdict.
+"$vorn" "$model" > /dev/null 2> "$tmp/all.err"
+grep -v "^$model: verdict " "$tmp/all.err" > "$tmp/run.err"
 "$vorn" --check "$model" > "$tmp/check.out" 2> "$tmp/check.err"
 status=$?
 if [ $status -ne 0 ] || [ -s "$tmp/check.out" ] || ! cmp -s "$tmp/run.err" "$tmp/check.err"; then

@@ -3,7 +3,7 @@
 # the report of what is held follows the line "Saturation stopped:
 # interrupted; ...", the status is 130 or 143, --json records the interrupt,
 # everything printed before the signal is still there, and the progress line
-# is erased. (A second signal ending the process at once is a unit test.)
+# is erased before the verdict line, the last on standard error. (A second signal ending the process at once is a unit test.)
 # Usage: check_signals.sh VORN
 set -u
 vorn=$1
@@ -17,7 +17,7 @@ stop_line="Saturation stopped: interrupted; the rule sets are incomplete, so a m
 for signal in INT TERM; do
   expected=130
   [ $signal = TERM ] && expected=143
-  "$vorn" --progress --json "$tmp/results.json" "$model" > "$tmp/out" 2> "$tmp/err" < /dev/null &
+  (cd "$(dirname "$model")" && exec "$vorn" --progress --json "$tmp/results.json" key_wrapping.vorn) > "$tmp/out" 2> "$tmp/err" < /dev/null &
   pid=$!
   # The trace shows that the saturation runs (and the handlers are in place).
   for _ in $(seq 1 300); do
@@ -50,8 +50,13 @@ for signal in INT TERM; do
     echo "$what: the report after the stop line is incomplete"
     fail=1
   fi
-  if [ "$(tail -c 4 "$tmp/err" | od -An -c | tr -d ' ')" != '\r033[K' ]; then
-    echo "$what: the progress line is not erased at the end: $(tail -c 40 "$tmp/err" | od -c | tail -n 3)"
+  verdict="key_wrapping.vorn: verdict without access query (events reachable from no state): no verdict (stopped by $what)"
+  if [ "$(tail -c $((${#verdict} + 1)) "$tmp/err")" != "$verdict" ]; then
+    echo "$what: standard error does not end with '$verdict': $(tail -c 200 "$tmp/err")"
+    fail=1
+  fi
+  if [ "$(head -c -$((${#verdict} + 1)) "$tmp/err" | tail -c 4 | od -An -c | tr -d ' ')" != '\r033[K' ]; then
+    echo "$what: the progress line is not erased before the verdict: $(tail -c 240 "$tmp/err" | od -c | tail -n 5)"
     fail=1
   fi
   if ! grep -q '"stopped_by": "interrupt"' "$tmp/results.json" || ! grep -q '"completed": false' "$tmp/results.json"; then

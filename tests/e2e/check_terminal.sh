@@ -4,7 +4,7 @@
 # checks that the progress line is shown (standard error is a terminal) and
 # never garbles the report: the screen, with carriage returns and "erase to
 # end of line" applied, must read exactly as the report of the same run
-# written to a file.
+# written to a file, followed by the verdict line of standard error.
 # Usage: check_terminal.sh VORN
 set -u
 vorn=$1
@@ -43,6 +43,7 @@ fail=0
 for mode in "" "-q"; do
   # Long enough (several tenths of a second) for the line to be drawn a few times.
   "$vorn" $mode --max-rules 500 "$model" < /dev/null 2> "$tmp/err" | mask > "$tmp/expected"
+  cat "$tmp/err" >> "$tmp/expected"
   script -q -e -c "'$vorn' $mode --max-rules 500 '$model'" /dev/null < /dev/null > "$tmp/typescript"
   status=$?
   drawn=$(grep -a -o $'\rvorn: [0-9.]* s | held [0-9/]* | queued [0-9]* | tried [0-9]*\e\[K' "$tmp/typescript" | wc -l)
@@ -52,8 +53,9 @@ for mode in "" "-q"; do
     echo "$label in a terminal: status $status, expected 3"
     fail=1
   fi
-  if [ -s "$tmp/err" ]; then
-    echo "$label with standard error not on a terminal printed on it:"
+  if [ "$(grep -c -v ': verdict for the access query at line 8: ' "$tmp/err")" != 0 ] ||
+     [ "$(wc -l < "$tmp/err")" != 1 ]; then
+    echo "$label with standard error not on a terminal printed more than its verdict on it:"
     head -n 5 "$tmp/err"
     fail=1
   fi

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -140,7 +141,6 @@ protected:
     json run_with_json(const std::string& options, const std::string& model, int expected_status) {
         std::string path = (_dir / "results.json").string();
         EXPECT_EQ(run(options + " --json '" + path + "' '" + model + "'"), expected_status) << err;
-        EXPECT_EQ(err, "");
         json results;
         try {
             results = json::parse(slurp(path));
@@ -153,6 +153,7 @@ protected:
         EXPECT_EQ(results.at("model"), model);
         EXPECT_EQ(results.at("completed").get<bool>(), !text.stop_line);
         EXPECT_EQ(results.at("completed").get<bool>(), results.at("stopped_by").is_null());
+        expect_verdict(results.at("verdict"), text, model);
         EXPECT_EQ(results.at("time_ms").get<long long>(), text.time_ms);
         EXPECT_EQ(results.at("rule_count").get<long long>(), text.rule_count);
         const json& sets = results.at("rule_sets");
@@ -176,6 +177,26 @@ protected:
             EXPECT_EQ(targets[i].at("conclusion").at("printed"), fact_from_parts(targets[i].at("conclusion")));
         }
         return results;
+    }
+
+    // The verdict: the one line on standard error, the same in the JSON
+    // results, and what the report and the model say.
+    void expect_verdict(const json& verdict, const TextReport& text, const std::string& model) {
+        EXPECT_EQ(err, model + ": " + verdict.at("text").get<std::string>() + "\n");
+        EXPECT_EQ(verdict.at("result"), !text.target_rules.empty() ? "attack" : text.stop_line ? "none" : "secure");
+        EXPECT_EQ(verdict.at("target_rules").get<size_t>(), text.target_rules.size());
+        std::vector<std::string> events;
+        for (const std::string& rule : text.target_rules) {
+            std::string event = rule.substr(rule.rfind("]-> ") + 4);
+            event.pop_back();
+            if (std::find(events.begin(), events.end(), event) == events.end()) events.push_back(event);
+        }
+        EXPECT_EQ(verdict.at("events").get<std::vector<std::string>>(), events);
+        std::vector<int> lines;
+        std::vector<std::string> file = lines_of(slurp(model));
+        for (size_t i = 0; i < file.size(); ++i)
+            if (file[i].rfind("%", 0) == 0) lines.push_back(static_cast<int>(i + 1));
+        EXPECT_EQ(verdict.at("query_lines").get<std::vector<int>>(), lines);
     }
 
     // The access queries of a model file: "% Pred(args) * true|false;".

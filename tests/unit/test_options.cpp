@@ -47,12 +47,27 @@ TEST(CommandLine, GrowthIsAFlag) {
 
 TEST(CommandLine, AnythingButOneModelIsTheOldUsageError) {
     EXPECT_EQ(parse({}).action, Action::USAGE);
-    EXPECT_EQ(parse({"a", "b"}).action, Action::USAGE);
+    EXPECT_EQ(parse({}).error, "vorn: no model file given\nTry 'vorn --help'.\n");
+    EXPECT_EQ(parse({"a", "-q", "b"}).action, Action::USAGE);
+    EXPECT_EQ(parse({"a", "-q", "b"}).error, "vorn: one model file expected, got 2: 'a' 'b'\nTry 'vorn --help'.\n");
     EXPECT_EQ(parse({"-q"}).action, Action::USAGE);
     EXPECT_EQ(parse({"--"}).action, Action::USAGE);
-    // Options come before the model: after it, they are further models.
-    EXPECT_EQ(parse({"model.vorn", "-q"}).action, Action::USAGE);
-    EXPECT_EQ(parse({"model.vorn", "--help"}).action, Action::USAGE);
+    EXPECT_EQ(parse({"m", "--", "-q"}).action, Action::USAGE);
+}
+
+TEST(CommandLine, OptionsAfterTheModelAsGnuToolsTakeThem) {
+    CommandLine line = parse({"model.vorn", "-q", "--max-rules", "5", "-Wno-unproduced"});
+    ASSERT_EQ(line.action, Action::RUN) << line.error;
+    EXPECT_EQ(line.options.model, "model.vorn");
+    EXPECT_TRUE(line.options.report_only);
+    EXPECT_EQ(line.options.max_rules, 5u);
+    EXPECT_FALSE(line.options.warnings.enabled(vorn::WarningId::UNPRODUCED));
+    // A value is taken before the model is looked for.
+    line = parse({"--json", "m.vorn", "r.vorn"});
+    ASSERT_EQ(line.action, Action::RUN) << line.error;
+    EXPECT_EQ(line.options.model, "r.vorn");
+    EXPECT_EQ(parse({"model.vorn", "--help"}).action, Action::HELP);
+    EXPECT_EQ(parse({"model.vorn", "--bogus"}).action, Action::ERROR);
 }
 
 TEST(CommandLine, DoubleDashAndSingleDash) {
@@ -197,13 +212,13 @@ TEST(CommandLine, WarningSwitches) {
     EXPECT_TRUE(defaults.warnings.enabled(WarningId::UNPRODUCED));
     EXPECT_TRUE(defaults.warnings.enabled(WarningId::PARTIAL_STEP));
     EXPECT_FALSE(defaults.warnings.enabled(WarningId::MISSING_TRANSFER_RULE));
-    EXPECT_FALSE(defaults.warnings.as_errors());
+    EXPECT_FALSE(defaults.warnings.any_errors());
 
     Options options = parse({"-Wno-unproduced", "-Wmissing-transfer-rule", "-Werror", "m.vorn"}).options;
     EXPECT_FALSE(options.warnings.enabled(WarningId::UNPRODUCED));
     EXPECT_TRUE(options.warnings.enabled(WarningId::MISSING_TRANSFER_RULE));
     EXPECT_TRUE(options.warnings.enabled(WarningId::MISSPELLING));
-    EXPECT_TRUE(options.warnings.as_errors());
+    EXPECT_TRUE(options.warnings.is_error(WarningId::UNPRODUCED));
     // The last word on one warning counts.
     EXPECT_TRUE(parse({"-Wno-misspelling", "-Wmisspelling", "m.vorn"}).options.warnings.enabled(WarningId::MISSPELLING));
     EXPECT_FALSE(parse({"-Wmisspelling", "-Wno-misspelling", "m.vorn"}).options.warnings.enabled(WarningId::MISSPELLING));
@@ -211,7 +226,7 @@ TEST(CommandLine, WarningSwitches) {
     options = parse({"-w", "-Wmissing-transfer-rule", "m.vorn"}).options;
     for (const vorn::WarningInfo& info : vorn::warning_table()) EXPECT_FALSE(options.warnings.enabled(info.id)) << info.name;
 
-    for (const char* wrong : {"-Wno-such", "-Wsuch", "-W", "-Wno-", "-Werror=unproduced"}) {
+    for (const char* wrong : {"-Wno-such", "-Wsuch", "-W", "-Wno-", "-Werror=such", "-Werror=", "-Wno-error=such", "-Wall=1"}) {
         CommandLine line = parse({wrong, "m.vorn"});
         ASSERT_EQ(line.action, Action::ERROR) << wrong;
         EXPECT_EQ(line.error, std::string("vorn: unknown warning option '") + wrong + "'\nTry 'vorn --help'.\n");

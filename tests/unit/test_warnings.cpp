@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -232,6 +233,42 @@ TEST_F(Warnings, SettingsChooseAndPromote) {
     }
     EXPECT_EQ(settings.apply("-w"), "");
     EXPECT_TRUE(vorn::model_warnings(vorn::model_outline, settings, false).empty());
+}
+
+TEST(WarningSettings, GccSpellings) {
+    using vorn::WarningId;
+    auto settings = [](std::initializer_list<const char*> arguments) {
+        vorn::WarningSettings result;
+        for (const char* argument : arguments) EXPECT_EQ(result.apply(argument), "") << argument;
+        return result;
+    };
+    // -Werror=NAME turns NAME on and makes it, and only it, an error.
+    vorn::WarningSettings one = settings({"-Wno-unproduced", "-Werror=unproduced", "-Werror=missing-transfer-rule"});
+    EXPECT_TRUE(one.enabled(WarningId::UNPRODUCED));
+    EXPECT_TRUE(one.is_error(WarningId::UNPRODUCED));
+    EXPECT_TRUE(one.enabled(WarningId::MISSING_TRANSFER_RULE));
+    EXPECT_FALSE(one.is_error(WarningId::MISSPELLING));
+    EXPECT_TRUE(one.any_errors());
+    // -Wno-error=NAME keeps NAME a warning under -Werror, in either order, and leaves it on.
+    for (auto order : {settings({"-Werror", "-Wno-error=misspelling"}), settings({"-Wno-error=misspelling", "-Werror"})}) {
+        EXPECT_FALSE(order.is_error(WarningId::MISSPELLING));
+        EXPECT_TRUE(order.enabled(WarningId::MISSPELLING));
+        EXPECT_TRUE(order.is_error(WarningId::UNPRODUCED));
+    }
+    EXPECT_FALSE(settings({"-Werror=misspelling", "-Wno-error=misspelling"}).any_errors());
+    // -Wall: what is on by default, again; -Wextra: the rest.
+    vorn::WarningSettings all = settings({"-Wno-misspelling", "-Wall"});
+    vorn::WarningSettings extra = settings({"-Wno-misspelling", "-Wextra"});
+    for (const vorn::WarningInfo& info : vorn::warning_table()) {
+        EXPECT_EQ(all.enabled(info.id), info.by_default) << info.name;
+        EXPECT_EQ(extra.enabled(info.id), info.id != WarningId::MISSPELLING) << info.name;
+    }
+    EXPECT_FALSE(settings({"-Wall", "-Wextra", "-w"}).enabled(WarningId::UNPRODUCED));
+    Diagnostic d = vorn::warning(WarningId::UNPRODUCED, one, std::nullopt, "m");
+    EXPECT_EQ(d.severity, vorn::Severity::ERROR);
+    EXPECT_TRUE(d.promoted);
+    d = vorn::warning(WarningId::MISSPELLING, one, std::nullopt, "m");
+    EXPECT_EQ(d.severity, vorn::Severity::WARNING);
 }
 
 namespace {

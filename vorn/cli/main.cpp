@@ -66,7 +66,10 @@ int main(int argc, char** argv) {
             std::cout << vorn::version_text() << std::flush;
             status = 0;
             break;
-        case vorn::CommandLine::Action::USAGE: std::cout << "Usage: vorn filename" << std::endl; break;
+        case vorn::CommandLine::Action::USAGE:
+            std::cout << "Usage: vorn filename" << std::endl;
+            std::cerr << command.error << std::flush;
+            break;
         case vorn::CommandLine::Action::ERROR: std::cerr << command.error << std::flush; break;
     }
     // Writes what is left of the report; a failed write turns the status into 1.

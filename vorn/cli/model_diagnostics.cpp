@@ -13,16 +13,16 @@ namespace vorn {
 
 namespace {
 
-std::string shown_name(const std::string& model) { return model == "-" ? "<stdin>" : model; }
-
 bool color_wanted(ColorChoice choice) {
     return use_color(choice, isatty(STDERR_FILENO) == 1, std::getenv("NO_COLOR"), std::getenv("TERM"));
 }
 
 }  // namespace
 
+std::string shown_model_name(const std::string& model) { return model == "-" ? "<stdin>" : model; }
+
 ModelDiagnostics::ModelDiagnostics(const Options& options, std::string_view text, std::ostream& out)
-    : _settings(options.warnings), _writer(shown_name(options.model), text, color_wanted(options.color), out) {}
+    : _settings(options.warnings), _writer(shown_model_name(options.model), text, color_wanted(options.color), out) {}
 
 void ModelDiagnostics::unknown_character(const Span& span) {
     if (!_settings.enabled(WarningId::UNKNOWN_CHARACTER)) return;
@@ -64,8 +64,8 @@ void ModelDiagnostics::no_consistent_rule() {
 
 bool ModelDiagnostics::warn(bool has_transfer_rules) {
     for (const Diagnostic& d : model_warnings(model_outline, _settings, has_transfer_rules)) _writer.report(d);
-    // Under -Werror every warning shown is an error; none other is reported before the analysis.
-    return _settings.as_errors() && _writer.errors() > 0;
+    // A warning made an error is the only error reported before the analysis.
+    return _settings.any_errors() && _writer.errors() > 0;
 }
 
 void ModelDiagnostics::analysis_starts() {

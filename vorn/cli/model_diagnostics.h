@@ -55,6 +55,9 @@ private:
     size_t _unknown_characters = 0;
 };
 
+// The model as diagnostics name it: as given, "<stdin>" for "-".
+std::string shown_model_name(const std::string& model);
+
 // Unknown characters shown one by one; more are summed up in one note.
 constexpr size_t max_unknown_characters_shown = 20;
 

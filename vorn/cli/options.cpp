@@ -30,7 +30,8 @@ enum class Kind {
     HELP,
     VERSION,
     CHECK,
-    COLOR
+    COLOR,
+    EXPECT
 };
 
 struct Definition {
@@ -50,6 +51,7 @@ const std::vector<Definition>& definitions() {
         {"growth", 0, false, Kind::GROWTH},
         {"help", 'h', false, Kind::HELP},               {"version", 0, false, Kind::VERSION},
         {"check", 0, false, Kind::CHECK},               {"color", 0, false, Kind::COLOR},
+        {"expect", 0, true, Kind::EXPECT},
     };
     return all;
 }
@@ -82,6 +84,14 @@ std::string apply(const Definition& option, const std::string& value, Options& o
                 options.color = ColorChoice::AUTO;
             else
                 return "vorn: --color: expected always, never or auto, got '" + value + "'\n";
+            break;
+        case Kind::EXPECT:
+            if (value == "attack")
+                options.expect = Expectation::ATTACK;
+            else if (value == "secure")
+                options.expect = Expectation::SECURE;
+            else
+                return "vorn: --expect: expected attack or secure, got '" + value + "'\n";
             break;
         case Kind::MAX_RULES:
             if (!parse_positive_count(value, options.max_rules))
@@ -155,8 +165,9 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     bool options_end = false;
     for (int i = 1; i < argc; ++i) {
         std::string argument = argv[i];
-        // The model ends the options; "-" alone is a model (standard input).
-        if (options_end || !models.empty() || argument.size() < 2 || argument[0] != '-') {
+        // Options and the model in any order, as GNU tools take them; "-"
+        // alone is a model (standard input).
+        if (options_end || argument.size() < 2 || argument[0] != '-') {
             models.push_back(argument);
             continue;
         }
@@ -204,6 +215,14 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
     }
     if (models.size() != 1) {
         result.action = CommandLine::Action::USAGE;
+        if (models.empty()) {
+            result.error = "vorn: no model file given\n";
+        } else {
+            result.error = "vorn: one model file expected, got " + std::to_string(models.size()) + ":";
+            for (const std::string& model : models) result.error += " '" + model + "'";
+            result.error += "\n";
+        }
+        result.error += try_help;
         return result;
     }
     result.options.model = models.front();
@@ -224,7 +243,7 @@ std::string help_text() {
            "input) and print the closure trace, the rule sets and the target rules:\n"
            "the events reachable from the queried states.\n"
            "\n"
-           "Options (before MODEL):\n"
+           "Options (before or after MODEL):\n"
            "  -q, --report-only      print no closure trace, only the report from the\n"
            "                         accessibility results on\n"
            "      --max-rules N      stop the saturation before the rules held would be\n"
@@ -255,6 +274,12 @@ std::string help_text() {
            "  -Werror                make every warning an error: exit status 1 before\n"
            "                         the analysis\n"
            "  -WNAME, -Wno-NAME      turn the warning NAME on (the default) or off\n"
+           "  -Werror=NAME           turn the warning NAME on and make it an error\n"
+           "  -Wno-error=NAME        never make the warning NAME an error\n"
+           "  -Wall                  turn on every warning that is on by default\n"
+           "  -Wextra                turn on the warnings that are off by default\n"
+           "      --expect VERDICT   attack or secure: exit with status 0 when the run's\n"
+           "                         verdict is VERDICT, 4 when it is the other one\n"
            "      --growth           when a limit or a signal stops the run, print after the\n"
            "                         report what grows: the held rules per set, the model\n"
            "                         rules they descend from, the deepest terms held and\n"
@@ -272,6 +297,12 @@ std::string help_text() {
            "Ctrl-C (SIGINT) or SIGTERM stops the saturation in the same way; a second\n"
            "one ends vorn at once.\n"
            "\n"
+           "After the report, one line on standard error gives the verdict on the\n"
+           "model's access queries (all its % lines together), or without any, on\n"
+           "the events reachable from no state: \"attack: EVENT...\" when a target rule\n"
+           "was found, \"no attack found (saturation complete)\", or \"no verdict\n"
+           "(stopped by ...)\" when a limit or a signal stopped the run first.\n"
+           "\n"
            "Every error and warning about the model is also shown on standard error\n"
            "as MODEL:LINE:COL: error: MESSAGE, with the line and a caret under the\n"
            "place. Warnings (NAME in brackets after the message):\n" +
@@ -279,11 +310,12 @@ std::string help_text() {
            "\n"
            "Exit status:\n"
            "  0    the run finished and printed its report (with --check: the model\n"
-           "       has no error)\n"
+           "       has no error; with --expect: the verdict is the one expected)\n"
            "  1    a model error (also a warning under -Werror), no memory left, or the\n"
            "       report or the JSON file could not be written\n"
            "  2    a failure of the scanner's own machinery\n"
-           "  3    a limit stopped the saturation\n"
+           "  3    a limit stopped the saturation (with --expect: before a verdict)\n"
+           "  4    with --expect: the verdict is not the one expected\n"
            "  130  SIGINT stopped the saturation (the report is printed)\n"
            "  143  SIGTERM stopped the saturation (the report is printed)\n"
            "  255  a usage error, an unreadable model file or a syntax error\n";

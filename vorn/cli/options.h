@@ -7,6 +7,7 @@
 
 #include "vorn/model/diagnostics.h"
 #include "vorn/model/warnings.h"
+#include "vorn/report/verdict.h"
 
 namespace vorn {
 
@@ -40,6 +41,8 @@ struct Options {
     WarningSettings warnings;
     // After the report of a stopped saturation, what grows.
     bool growth = false;
+    // The verdict the exit status is to compare with.
+    Expectation expect = Expectation::NONE;
 };
 
 // The longest time limit accepted, in seconds.
@@ -52,7 +55,7 @@ struct CommandLine {
         RUN,      // options are set
         HELP,     // print help_text() on standard output, status 0
         VERSION,  // print version_text() on standard output, status 0
-        USAGE,    // not exactly one model: "Usage: vorn filename", status 255
+        USAGE,    // not exactly one model: "Usage: vorn filename", status 255, and error
         ERROR     // print error on standard error, status 255
     };
     Action action = Action::USAGE;
@@ -61,9 +64,9 @@ struct CommandLine {
     std::string error;
 };
 
-// Options come first, each at most once in effect (the last one wins); "--"
-// ends them; the first argument that is not an option is the model, and
-// everything after it counts as further models.
+// Options and the model in any order, each option at most once in effect
+// (the last one wins); "--" ends the options: every argument after it is a
+// model. An argument that is not an option is a model; there must be one.
 CommandLine parse_command_line(int argc, const char* const* argv);
 
 // Positive whole number without sign, at most the largest size_t; false otherwise.

@@ -3,6 +3,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -25,6 +27,7 @@
 #include "vorn/report/json_report.h"
 #include "vorn/report/report_sink.h"
 #include "vorn/report/result_file.h"
+#include "vorn/report/verdict.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
@@ -119,7 +122,29 @@ struct ResultFiles {
     std::unique_ptr<ResultFile> graph;
 };
 
-// Prints the report of a saturation and writes the result files; answers the exit status.
+// The lines of the model's access queries, in the order of the file.
+std::vector<int> query_lines() {
+    std::vector<int> lines;
+    for (const QueryOutline& query : model_outline.queries) lines.push_back(query.whole.line);
+    return lines;
+}
+
+// The status of a run that printed its report: what stopped the saturation
+// (0 when nothing did), unless --expect asks whether the verdict is the
+// expected one. A signal's status stands: the run was asked to end.
+int run_status(int stopped, int signal, Agreement agreement) {
+    if (signal != 0) return stopped;
+    switch (agreement) {
+        case Agreement::AS_EXPECTED: return 0;
+        case Agreement::NOT_AS_EXPECTED: return status_not_expected;
+        case Agreement::NOT_ASKED:
+        case Agreement::NO_VERDICT: break;
+    }
+    return stopped;
+}
+
+// Prints the report of a saturation, writes the result files and the verdict
+// line; answers the exit status.
 int report(const Options& options, ResultFiles& files, Algorithm& algorithm, const RunMonitor& monitor,
            const Provenance* provenance, Growth* growth, const timeval& start) {
     timeval end;
@@ -138,11 +163,17 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
     std::vector<Derivation> derivations;
     if (provenance) derivations = derive_targets(algorithm, *provenance);
     if (options.explain) print_explanation(std::cout, derivations, *provenance);
+    Verdict verdict =
+        judge(algorithm.target_rules(), query_lines(), stop_cause(limit, monitor.stop_signal()));
+
+    // The verdict comes last, after everything the report prints.
+    if (report_sink() != nullptr) report_sink()->flush_all();
+    std::cerr << verdict_line(shown_model_name(options.model), verdict) << std::flush;
 
     std::string error;
     if (files.json) {
         RunSummary summary{options.model, limit, static_cast<long long>(span.tv_sec) * 1000 + span.tv_usec / 1000};
-        if (!files.json->write(json_results(algorithm, raw_accessable_states, summary), error)) {
+        if (!files.json->write(json_results(algorithm, raw_accessable_states, summary, verdict), error)) {
             std::cerr << error << std::flush;
             return 1;
         }
@@ -151,7 +182,7 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
         std::cerr << error << std::flush;
         return 1;
     }
-    return stopped;
+    return run_status(stopped, monitor.stop_signal(), as_expected(verdict.kind, options.expect));
 }
 
 // Parses the scanned model, saturates it, prints the report (and the
@@ -221,10 +252,17 @@ int verify(const Options& options) {
     std::istream* in = &std::cin;
     if (options.model != "-") {
         std::error_code ec;
+        errno = 0;
         file.open(options.model);
+        int reason = file.is_open() ? 0 : errno != 0 ? errno : ENOENT;
         // A directory opens as a stream but cannot be read as a model.
-        if (!file.is_open() || std::filesystem::is_directory(options.model, ec)) {
-            std::cout << "open error" << std::endl;
+        if (reason == 0 && std::filesystem::is_directory(options.model, ec)) reason = EISDIR;
+        if (reason != 0) {
+            // The line of old on standard output, in a run only; the located
+            // form that editors and scripts read on standard error, always.
+            if (!options.check) std::cout << "open error" << std::endl;
+            if (report_sink() != nullptr) report_sink()->flush_all();
+            std::cerr << "vorn: cannot open '" << options.model << "': " << std::strerror(reason) << std::endl;
             return -1;
         }
         in = &file;

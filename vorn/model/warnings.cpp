@@ -71,6 +71,12 @@ bool WarningSettings::is_warning_option(const std::string& argument) {
     return argument == "-w" || argument.rfind("-W", 0) == 0;
 }
 
+bool WarningSettings::any_errors() const {
+    for (const WarningInfo& info : warning_table())
+        if (is_error(info.id)) return true;
+    return false;
+}
+
 std::string WarningSettings::apply(const std::string& argument) {
     if (argument == "-w") {
         _silent = true;
@@ -80,12 +86,30 @@ std::string WarningSettings::apply(const std::string& argument) {
         _errors = true;
         return "";
     }
+    if (argument == "-Wall" || argument == "-Wextra") {
+        // -Wall: the warnings on by default; -Wextra: those off by default.
+        bool extra = argument == "-Wextra";
+        for (const WarningInfo& info : warning_table())
+            if (info.by_default != extra) _on[index(info.id)] = true;
+        return "";
+    }
     std::string name = argument.substr(2);
     bool off = name.rfind(prefix_no, 0) == 0;
     if (off) name = name.substr(prefix_no.size());
+    // -Werror=NAME and -Wno-error=NAME.
+    const std::string error_prefix = "error=";
+    bool error = name.rfind(error_prefix, 0) == 0;
+    if (error) name = name.substr(error_prefix.size());
     for (const WarningInfo& info : warning_table()) {
         if (name != info.name) continue;
-        _on[static_cast<size_t>(info.id)] = !off;
+        if (!error) {
+            _on[index(info.id)] = !off;
+        } else if (off) {
+            _error[index(info.id)] = ErrorChoice::NO;
+        } else {
+            _on[index(info.id)] = true;
+            _error[index(info.id)] = ErrorChoice::YES;
+        }
         return "";
     }
     return "vorn: unknown warning option '" + argument + "'\n";
@@ -93,8 +117,8 @@ std::string WarningSettings::apply(const std::string& argument) {
 
 Diagnostic warning(WarningId id, const WarningSettings& settings, std::optional<Span> span, std::string message) {
     Diagnostic d;
-    d.severity = settings.as_errors() ? Severity::ERROR : Severity::WARNING;
-    d.promoted = settings.as_errors();
+    d.severity = settings.is_error(id) ? Severity::ERROR : Severity::WARNING;
+    d.promoted = settings.is_error(id);
     d.warning = warning_name(id);
     d.span = span;
     d.message = std::move(message);

@@ -40,22 +40,34 @@ const char* warning_name(WarningId id);
 class WarningSettings {
 public:
     WarningSettings();
-    bool enabled(WarningId id) const { return !_silent && _on[static_cast<size_t>(id)]; }
-    bool as_errors() const { return _errors; }
-    // Applies "-w" (no warnings), "-Werror", "-WNAME" or "-Wno-NAME"; the last
-    // of -WNAME and -Wno-NAME wins. Answers an error line for an unknown
-    // option or name, "" otherwise.
+    bool enabled(WarningId id) const { return !_silent && _on[index(id)]; }
+    // Whether warning `id` is shown as an error.
+    bool is_error(WarningId id) const {
+        return _error[index(id)] == ErrorChoice::YES || (_errors && _error[index(id)] == ErrorChoice::DEFAULT);
+    }
+    // Whether any warning may be shown as an error.
+    bool any_errors() const;
+    // Applies, as GCC does: "-w" (no warnings at all), "-Werror" (every
+    // warning an error), "-WNAME" and "-Wno-NAME" (on or off),
+    // "-Werror=NAME" (on, and an error), "-Wno-error=NAME" (not an error,
+    // even under -Werror), "-Wall" (every warning that is on by default) and
+    // "-Wextra" (the others). For one NAME the last option wins. Answers an
+    // error line for an unknown option or name, "" otherwise.
     std::string apply(const std::string& argument);
     // Whether the argument is one of the above (well formed or not).
     static bool is_warning_option(const std::string& argument);
 
 private:
+    enum class ErrorChoice : unsigned char { DEFAULT, YES, NO };
+    static size_t index(WarningId id) { return static_cast<size_t>(id); }
+
     std::bitset<static_cast<size_t>(WarningId::COUNT)> _on;
+    ErrorChoice _error[static_cast<size_t>(WarningId::COUNT)] = {};
     bool _silent = false;
     bool _errors = false;
 };
 
-// A diagnostic of warning `id`; with -Werror it is an error.
+// A diagnostic of warning `id`; an error when the settings make it one.
 Diagnostic warning(WarningId id, const WarningSettings& settings, std::optional<Span> span, std::string message);
 
 // The warnings about a parsed model, except the scanner's, each only when it

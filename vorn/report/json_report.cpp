@@ -82,10 +82,18 @@ json target_rule(const sym::StateConstRule& rule) {
             {"conclusion", fact_json(*rule.conclusion())}};
 }
 
+json verdict_json(const Verdict& verdict) {
+    return {{"result", verdict_result(verdict.kind)},
+            {"text", "verdict " + question_text(verdict.query_lines) + ": " + answer_text(verdict)},
+            {"query_lines", verdict.query_lines},
+            {"events", verdict.events},
+            {"target_rules", verdict.target_rules}};
+}
+
 }  // namespace
 
 std::string json_results(const Algorithm& engine, const std::vector<std::pair<sym::State*, bool>>& queries,
-                         const RunSummary& summary) {
+                         const RunSummary& summary, const Verdict& verdict) {
     std::vector<size_t> sizes = engine.set_sizes();
     static const char* const set_names[] = {"selectable_consistent", "not_selectable_consistent",
                                             "selectable_transfer",   "not_selectable_transfer",
@@ -111,6 +119,7 @@ std::string json_results(const Algorithm& engine, const std::vector<std::pair<sy
         {"rule_count", engine.rule_count()},
         {"rule_sets", sets},
         {"queries", query_list},
+        {"verdict", verdict_json(verdict)},
         {"target_rules", targets},
     };
     // Names and terms come from the model file, which need not be UTF-8.

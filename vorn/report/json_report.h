@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "vorn/report/verdict.h"
 #include "vorn/saturation/algorithm.h"
 
 namespace sym {
@@ -28,10 +29,12 @@ constexpr int json_format_version = 1;
 
 // The results as one JSON document (pretty-printed, ending in a line feed):
 // format_version, model, completed, stopped_by, time_ms, rule_count,
-// rule_sets (the size of each of the six sets), queries, and target_rules,
-// each both as printed in the report and taken apart into its premises, its
-// states and its conclusion.
+// rule_sets (the size of each of the six sets), queries, verdict (result:
+// "attack", "secure" or "none"; text: the verdict line after the model's
+// name; query_lines, events, target_rules), and target_rules, each both as
+// printed in the report and taken apart into its premises, its states and
+// its conclusion.
 std::string json_results(const Algorithm& engine, const std::vector<std::pair<sym::State*, bool>>& queries,
-                         const RunSummary& summary);
+                         const RunSummary& summary, const Verdict& verdict);
 
 }  // namespace vorn
