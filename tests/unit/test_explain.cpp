@@ -124,6 +124,37 @@ TEST_F(ProvenanceTest, ADroppedRuleKeepsItsTextAsLongAsARuleDescendsFromIt) {
     EXPECT_EQ(provenance.live_records(), 0u);
 }
 
+TEST_F(ProvenanceTest, ADeferredCompositionKeepsTheRecordsOfItsRulesUntilItIsReleased) {
+    parse("! k(f(y)) -[ ]-> k(y);\n"
+          "! k(g(y)) -[ ]-> k(f(y));\n"
+          "! k(g(z)) -[ ]-> k(z);\n");
+    vorn::record_parsed_model(provenance);
+    sym::StateConstRule* provider = const_rule(1);
+    sym::StateConstRule* consumer = const_rule(0);
+    sym::StateConstRule* result = const_rule(2);
+    std::weak_ptr<const Origin> provider_record = provenance.origin(provider);
+    // Two compositions of the pair wait in the queue; the provider leaves its set meanwhile.
+    provenance.deferred(provider, 0, consumer);
+    provenance.deferred(provider, 0, consumer);
+    provenance.dropped(provider);
+    provenance.composed(provider, 0, consumer, {result});
+    auto made_record = provenance.origin(result);
+    ASSERT_TRUE(made_record);
+    ASSERT_EQ(made_record->first, provider_record.lock());
+    EXPECT_EQ(made_record->first->printed(), text(*provider));
+    EXPECT_EQ(made_record->second, provenance.origin(consumer));
+
+    provenance.released(provider, consumer);
+    EXPECT_EQ(provenance.origin(provider), provider_record.lock()) << "one composition still needs it";
+    provenance.released(provider, consumer);
+    EXPECT_EQ(provenance.pending_records(), 0u);
+    EXPECT_EQ(provenance.origin(provider), nullptr);
+    // From now on only its descendant keeps the provider's record.
+    made_record.reset();
+    provenance.dropped(result);
+    EXPECT_TRUE(provider_record.expired());
+}
+
 TEST_F(ProvenanceTest, OperationsRecordWhatTheyWereMadeFromAndDeriveInDependencyOrder) {
     parse("$ S(*id);\n"
           "! k(y), k(f(y)) -[ ]-> k(g(y));\n"

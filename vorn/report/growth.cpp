@@ -97,9 +97,11 @@ void Growth::note_keys(const sym::StateRule* rule, size_t order) {
 void Growth::print(std::ostream& os, const Algorithm& engine) const {
     os << "\nGrowth of the rule sets:\n\n";
     print_sets(os, engine);
-    // The held rules in the order they were held.
+    // The held rules in the order they were held, each numbered by its place
+    // among them: the rules accepted and dropped since do not count.
     HeldRules held(_held.begin(), _held.end());
     std::sort(held.begin(), held.end(), [](const auto& a, const auto& b) { return a.second.order < b.second.order; });
+    for (size_t i = 0; i < held.size(); ++i) held[i].second.order = i + 1;
     print_descent(os, held);
     print_deepest(os, held);
     print_widest(os, held);
@@ -169,8 +171,8 @@ void Growth::print_widest(std::ostream& os, const HeldRules& held) const {
     os << "\nRules held with the most states (states of one name in one rule are one process or several):\n";
     if (widest.empty()) os << "  no rule is held with more than one state\n";
     for (const Wide& wide : widest) {
-        os << "  " << wide.states << " states (" << wide.mix << ", the " << ordinal(wide.held.order)
-           << " rule held)";
+        os << "  " << wide.states << " states (" << wide.mix << ", the " << ordinal(wide.held.order) << " of the "
+           << held.size() << " rules held)";
         if (wide.rule->type() == StateRule::CONSIST) {
             std::ostringstream conclusion;
             static_cast<const StateConstRule*>(wide.rule)->conclusion()->info(conclusion);

@@ -52,7 +52,9 @@ public:
 
 private:
     struct Held {
-        size_t order;  // 1 for the first rule held in the run, 2 for the next, ...
+        // 1 for the first rule held in the run, 2 for the next, ...; in
+        // print(), its place among the rules held at the end.
+        size_t order;
         int set;       // index of its set in the report's order
     };
     // The different keys one state name was seen with, each with the order of

@@ -157,7 +157,8 @@ void Growth::print_deepest(std::ostream& os, const HeldRules& held) const {
     for (size_t d = 0; d < deepest.size(); ++d) {
         const Deep& deep = deepest[d];
         os << "  " << d + 1 << ". depth " << deep.depth << ", in " << deep.place.where << " of a "
-           << set_names[deep.held.set] << " (the " << ordinal(deep.held.order) << " rule held):\n"
+           << set_names[deep.held.set] << " (the " << ordinal(deep.held.order) << " of the " << held.size()
+           << " rules held):\n"
            << "     " << place_text(deep.place) << "\n";
         std::vector<std::string> path = deepest_path(deep.place.term);
         std::vector<std::pair<std::string, size_t>> along;

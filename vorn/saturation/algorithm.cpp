@@ -84,6 +84,7 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
         }
 #endif
         queue.push(deferred);
+        if (watch.observer) watch.observer->deferred(provider, index, consumer);
         return;
     }
     std::list<StateRule*> results;
@@ -112,17 +113,25 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
 // a great many, of which the queue need only hold what is tried next.
 const size_t deferred_chunk = 1024;
 
-// Makes the next rules of a deferred composition again, with the identifiers
-// they took the first time, in its place at the front of the queue; what is
-// left of it stays deferred behind them.
+// Lets a deferred composition go, with the observer told.
 template <class Rule>
-void make_deferred(WorkQueue<Rule>& queue) {
+void release(WorkQueue<Rule>& queue, const Deferred<Rule>& deferred, Observer* observer) {
+    if (observer) observer->released(deferred.provider, deferred.consumer);
+    queue.release(deferred);
+}
+
+// Makes the next rules of a deferred composition again, with the identifiers
+// they took the first time, in its place at the front of the queue (and
+// shows them to the observer); what is left of it stays deferred behind them.
+template <class Rule>
+void make_deferred(WorkQueue<Rule>& queue, Observer* observer) {
     Deferred<Rule> deferred = queue.take_deferred();
     std::list<StateRule*> results;
     bool rest = false;
     struct Restore {
         WorkQueue<Rule>& queue;
         const Deferred<Rule>& deferred;
+        Observer* observer;
         bool& rest;
         std::list<StateRule*>& results;
         sym::Name::ID names = sym::namer.index();
@@ -130,10 +139,10 @@ void make_deferred(WorkQueue<Rule>& queue) {
         ~Restore() {
             sym::namer.reissue_from(names);
             StateRule::_sid = sids;
-            if (!rest) queue.release(deferred);
+            if (!rest) release(queue, deferred, observer);
             for (StateRule* result : results) delete result;
         }
-    } restore{queue, deferred, rest, results, sym::namer.index(), StateRule::_sid};
+    } restore{queue, deferred, observer, rest, results, sym::namer.index(), StateRule::_sid};
     sym::namer.reissue_from(deferred.issued.names_from);
     StateRule::_sid = deferred.issued.sids_from;
     auto candidates = deferred.candidates;
@@ -156,6 +165,8 @@ void make_deferred(WorkQueue<Rule>& queue) {
         std::cerr << "a deferred composition came out differently the second time" << std::endl;
         std::abort();
     }
+    if (observer && !results.empty())
+        observer->composed(deferred.provider, deferred.index, deferred.consumer, results);
     if (rest) {
         Deferred<Rule> left = deferred;
         left.rules -= results.size();
@@ -198,7 +209,7 @@ template <class Rule>
 void drain(WorkQueue<Rule>& queue, const Watch& watch) {
     while (!queue.empty()) {
         if (queue.front_is_deferred()) {
-            queue.release(queue.take_deferred());
+            release(queue, queue.take_deferred(), watch.observer);
             continue;
         }
         Rule* rule = queue.take();
@@ -209,8 +220,8 @@ void drain(WorkQueue<Rule>& queue, const Watch& watch) {
 
 // The next rule to try: deferred compositions at the front are made first.
 template <class Rule>
-Rule* next_rule(WorkQueue<Rule>& queue) {
-    while (queue.front_is_deferred()) make_deferred(queue);
+Rule* next_rule(WorkQueue<Rule>& queue, Observer* observer) {
+    while (queue.front_is_deferred()) make_deferred(queue, observer);
     return queue.take();
 }
 
@@ -271,7 +282,7 @@ void Algorithm::close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue
 void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) { close(rules, &Algorithm::const_step); }
 
 void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
-    StateConstRule* rule = next_rule(rules);
+    StateConstRule* rule = next_rule(rules, _observer);
     size_t select = rule->select();
     bool event = rule->event_conclusion();
     bool added;
@@ -300,7 +311,7 @@ void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
 void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) { close(rules, &Algorithm::trans_step); }
 
 void Algorithm::trans_step(WorkQueue<StateTransRule>& rules) {
-    StateTransRule* rule = next_rule(rules);
+    StateTransRule* rule = next_rule(rules, _observer);
     size_t select = rule->select();
     if (select == StateRule::NONSELECTABLE) {
         add_ns_trans_rule(rule);

@@ -45,8 +45,19 @@ public:
     // Whether composed() must be shown the rules of every composition when
     // it is made; otherwise a run without a trace may defer them.
     virtual bool wants_compositions() const { return false; }
+    // The rules of a composition, shown before they are queued. A deferred
+    // composition shows them when the queue reaches it, in several pieces
+    // when there are many, after deferred() and before released().
     virtual void composed(const sym::StateConstRule* /*provider*/, size_t /*index*/,
                           const sym::StateRule* /*consumer*/, const std::list<sym::StateRule*>& /*results*/) {}
+    // A composition whose rules were counted and are made later, when the
+    // queue reaches them; the provider and the consumer stay alive until
+    // released() (even when dropped() from their set meanwhile).
+    virtual void deferred(const sym::StateConstRule* /*provider*/, size_t /*index*/,
+                          const sym::StateRule* /*consumer*/) {}
+    // A deferred composition has shown all its rules, or was let go with the
+    // rest of a queue that will not be tried.
+    virtual void released(const sym::StateConstRule* /*provider*/, const sym::StateRule* /*consumer*/) {}
     virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
     virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
                              const std::list<sym::StateConstRule*>& /*results*/) {}

@@ -31,6 +31,14 @@ void Observers::composed(const sym::StateConstRule* provider, size_t index, cons
     for (Observer* observer : _observers) observer->composed(provider, index, consumer, results);
 }
 
+void Observers::deferred(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer) {
+    for (Observer* observer : _observers) observer->deferred(provider, index, consumer);
+}
+
+void Observers::released(const sym::StateConstRule* provider, const sym::StateRule* consumer) {
+    for (Observer* observer : _observers) observer->released(provider, consumer);
+}
+
 void Observers::varied(const sym::StateRule* rule, const sym::StateRule* variant) {
     for (Observer* observer : _observers) observer->varied(rule, variant);
 }

@@ -21,6 +21,8 @@ public:
     bool admit(const Algorithm& engine, const sym::StateRule* rule) override;
     void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
                   const std::list<sym::StateRule*>& results) override;
+    void deferred(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer) override;
+    void released(const sym::StateConstRule* provider, const sym::StateRule* consumer) override;
     void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
     void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                      const std::list<sym::StateConstRule*>& results) override;

@@ -58,6 +58,28 @@ void Provenance::composed(const sym::StateConstRule* provider, size_t index, con
     }
 }
 
+void Provenance::deferred(const sym::StateConstRule* provider, size_t, const sym::StateRule* consumer) {
+    pend(provider);
+    pend(consumer);
+}
+
+void Provenance::released(const sym::StateConstRule* provider, const sym::StateRule* consumer) {
+    unpend(provider);
+    unpend(consumer);
+}
+
+void Provenance::pend(const sym::StateRule* rule) {
+    auto [entry, fresh] = _pending.try_emplace(rule);
+    if (fresh) entry->second.first = record(rule);
+    ++entry->second.second;
+}
+
+void Provenance::unpend(const sym::StateRule* rule) {
+    auto found = _pending.find(rule);
+    if (found == _pending.end()) return;
+    if (--found->second.second == 0) _pending.erase(found);
+}
+
 void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* variant) {
     auto origin = std::make_shared<Origin>();
     origin->kind = Origin::Kind::VARIANT;
@@ -101,7 +123,10 @@ std::shared_ptr<const Origin> Provenance::origin(const sym::StateRule* rule) con
 
 std::shared_ptr<Origin> Provenance::record(const sym::StateRule* rule) const {
     auto found = _live.find(rule);
-    return found == _live.end() ? nullptr : found->second;
+    if (found != _live.end()) return found->second;
+    // A rule that left its set while a deferred composition still needs it.
+    auto pending = _pending.find(rule);
+    return pending == _pending.end() ? nullptr : pending->second.first;
 }
 
 void Provenance::keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin) {

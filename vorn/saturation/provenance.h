@@ -56,7 +56,10 @@ struct ModelSource {
 
 // Keeps the origin of every rule the engine makes while it runs. Records are
 // looked up by the live rule; a rule's record leaves the table when the engine
-// deletes the rule and is freed with its last descendant. The observer only
+// deletes the rule and is freed with its last descendant. Compositions may be
+// deferred: the records of their provider and consumer are kept from the
+// deferral on, so that the rules made later, maybe after the two left their
+// sets, still descend from them. The observer only
 // reads the rules it is shown (their printed form, their selected premise), so
 // it changes nothing the run prints and issues no name.
 class Provenance : public Observer {
@@ -64,9 +67,10 @@ public:
     // A rule of the model, before it is handed to the engine.
     void model_rule(const sym::StateRule* rule, ModelSource source);
 
-    bool wants_compositions() const override { return true; }
     void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
                   const std::list<sym::StateRule*>& results) override;
+    void deferred(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer) override;
+    void released(const sym::StateConstRule* provider, const sym::StateRule* consumer) override;
     void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
     void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                      const std::list<sym::StateConstRule*>& results) override;
@@ -78,12 +82,20 @@ public:
     const ModelSource& source(const Origin& model) const { return _sources.at(model.number); }
     // Records of the rules held now.
     size_t live_records() const { return _live.size(); }
+    // Rules kept for deferred compositions.
+    size_t pending_records() const { return _pending.size(); }
 
 private:
     std::shared_ptr<Origin> record(const sym::StateRule* rule) const;
     void keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin);
 
+    void pend(const sym::StateRule* rule);
+    void unpend(const sym::StateRule* rule);
+
     std::unordered_map<const sym::StateRule*, std::shared_ptr<Origin>> _live;
+    // The records of the providers and consumers of deferred compositions,
+    // each with the number of compositions that still need it.
+    std::unordered_map<const sym::StateRule*, std::pair<std::shared_ptr<Origin>, size_t>> _pending;
     std::vector<ModelSource> _sources;
 };
 
