@@ -5,8 +5,9 @@
 #
 # Builds the revision BASE_REV and the working tree as it is (uncommitted changes
 # included) in release mode, in a temporary folder, then runs both on each
-# benchmark model (*.vorn in $VORN_BENCH_MODELS, by default ../shared/bench from
-# the repository root) and each model of examples/, alternating base and new
+# benchmark model (*.vorn in $VORN_BENCH_MODELS, by default the Needham-Schroeder
+# models ns1..ns5 and nsl1..nsl5 that bench/gen_ns.py writes) and each model of
+# examples/, alternating base and new
 # (A B A B ...) so that a drift of the machine's speed touches both alike. Each
 # run writes its report to a file and is measured by /usr/bin/time.
 #
@@ -41,7 +42,7 @@ options:
               a model named here runs even when it is large
   -L          also ns4 (report-only): a few minutes for the base build
   -d DIR      folder of the benchmark models (default \$VORN_BENCH_MODELS, or
-              ../shared/bench from the repository root)
+              the models of bench/gen_ns.py, written into a temporary folder)
   -k DIR      where to keep the reports that differ (default: a new folder in \${TMPDIR:-/tmp})
   -h          this help
 EOF
@@ -56,7 +57,7 @@ runs=5
 limit=300
 only=
 large=0
-models_dir=${VORN_BENCH_MODELS:-$root/../shared/bench}
+models_dir=${VORN_BENCH_MODELS:-}
 keep=
 base_rev=
 while [ $# -gt 0 ]; do
@@ -78,6 +79,13 @@ bench_is_count "$runs" || bench_die "-n wants a whole number above 0, not '$runs
 bench_is_seconds "$limit" || bench_die "-t wants a number of seconds above 0, not '$limit'"
 bench_need git cmake ninja tar timeout sha256sum /usr/bin/time
 bench_commit "$base_rev" > /dev/null || bench_die "not a revision: $base_rev"
+ns_models=
+if [ -z "$models_dir" ]; then
+  bench_need python3
+  ns_models=$(bench_ns_models) || bench_die "bench/gen_ns.py failed"
+  models_dir=$ns_models
+  trap 'rm -rf "$ns_models"' EXIT
+fi
 
 # The models: name -> path; the benchmark models first, then bench/large/,
 # the examples and the case studies.
@@ -143,7 +151,7 @@ done
 [ ${#labels[@]} -gt 0 ] || bench_die "no models to run"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-compare.XXXXXX") || bench_die "cannot make a temporary folder"
-trap 'rm -rf "$work"' EXIT
+trap 'rm -rf "$work" ${ns_models:+"$ns_models"}' EXIT
 trap 'exit 130' INT TERM
 
 echo "building base $base_rev ..."

@@ -31,8 +31,9 @@ Builds BASE_REV and the working tree, runs both on COUNT random models
 (time line masked) and exit status.
 
 options:
-  --corpus    also run the engine conformance models (\$VORN_CONFORMANCE_MODELS, or
-              ../shared/conformance/engine from the repository root) and tests/e2e/**/*.vorn
+  --corpus    also run every tests/e2e/**/*.vorn (the engine conformance models are
+              among them, in tests/e2e/conformance/engine) and the models of the
+              folder \$VORN_CONFORMANCE_MODELS, when it is set
   -t SECONDS  time limit of a run of the base build (default 10; the new build gets
               twice as long, and a model on which the base hits it is skipped)
   -g OPTIONS  options for bench/gen_random.py, in one word (e.g. -g '--sloppy 0.05')
@@ -81,8 +82,10 @@ python3 "$here/gen_random.py" 0 "${gen_args[@]}" > /dev/null || bench_die "bad g
 
 corpus_models=()
 if [ $corpus = 1 ]; then
-  conformance=${VORN_CONFORMANCE_MODELS:-$root/../shared/conformance/engine}
-  if [ -d "$conformance" ]; then
+  conformance=${VORN_CONFORMANCE_MODELS:-}
+  if [ -z "$conformance" ]; then
+    :
+  elif [ -d "$conformance" ]; then
     for model in "$conformance"/*.vorn; do
       [ -e "$model" ] && corpus_models+=("$model")
     done

@@ -7,7 +7,8 @@
 # folder, or the vorn of BUILD_DIR) once on each model, report-only (-q), or
 # with the options of the model's NAME.args file beside it, and prints a
 # Markdown table: rules generated, wall time, peak memory, and both per rule.
-# Without models: ns1 to ns5 of the benchmark folder and bench/large/*.vorn.
+# Without models: ns1 to ns5 of the benchmark folder (by default written by
+# bench/gen_ns.py) and bench/large/*.vorn.
 # With gnuplot installed, a plot of time and memory against the rule count
 # follows, drawn in text.
 set -u -o pipefail
@@ -24,7 +25,7 @@ options:
   -b DIR      use DIR/vorn instead of building the working tree
   -t SECONDS  time limit of one run (default 1800)
   -d DIR      folder of the benchmark models (default \$VORN_BENCH_MODELS, or
-              ../shared/bench from the repository root)
+              the models of bench/gen_ns.py, written into the temporary folder)
   -h          this help
 EOF
 }
@@ -36,7 +37,7 @@ root=$(cd "$here/.." && pwd)
 
 build=
 limit=1800
-models_dir=${VORN_BENCH_MODELS:-$root/../shared/bench}
+models_dir=${VORN_BENCH_MODELS:-}
 while [ $# -gt 0 ]; do
   case $1 in
     -h | --help) usage; exit 0 ;;
@@ -50,15 +51,19 @@ done
 bench_is_seconds "$limit" || bench_die "-t wants a number of seconds above 0, not '$limit'"
 bench_need python3 /usr/bin/time timeout
 models=("$@")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-growth.XXXXXX") || bench_die "cannot make a temporary folder"
+trap 'rm -rf "$work"' EXIT
 if [ ${#models[@]} = 0 ]; then
+  if [ -z "$models_dir" ]; then
+    models_dir=$work/ns
+    python3 "$here/gen_ns.py" --write "$models_dir" 5 || bench_die "bench/gen_ns.py failed"
+  fi
   for n in 1 2 3 4 5; do
     [ -e "$models_dir/ns$n.vorn" ] && models+=("$models_dir/ns$n.vorn")
   done
   models+=("$here"/large/*.vorn)
 fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-growth.XXXXXX") || bench_die "cannot make a temporary folder"
-trap 'rm -rf "$work"' EXIT
 if [ -z "$build" ]; then
   echo "building the working tree ..." >&2
   bench_build_tree new

@@ -31,6 +31,14 @@ bench_cmake() {
   fi
 }
 
+# Writes the Needham-Schroeder benchmark models ns1..ns5 and nsl1..nsl5
+# (bench/gen_ns.py) into a new temporary folder and prints its path; the
+# caller removes it.
+bench_ns_models() {
+  local dir
+  dir=$(mktemp -d "${TMPDIR:-/tmp}/vorn-ns.XXXXXX") && python3 "$root/bench/gen_ns.py" --write "$dir" 5 && echo "$dir"
+}
+
 # Resolves revision $1 to a full commit id, or fails.
 bench_commit() {
   git -C "$root" rev-parse --verify --quiet "$1^{commit}"
