@@ -311,14 +311,17 @@ std::string help_text() {
            "Exit status:\n"
            "  0    the run finished and printed its report (with --check: the model\n"
            "       has no error; with --expect: the verdict is the one expected)\n"
-           "  1    a model error (also a warning under -Werror), no memory left, or the\n"
-           "       report or the JSON file could not be written\n"
+           "  1    a model error (also a warning made an error), an internal error, no\n"
+           "       memory left, or the report, the JSON file or the graph file could not\n"
+           "       be written\n"
            "  2    a failure of the scanner's own machinery\n"
            "  3    a limit stopped the saturation (with --expect: before a verdict)\n"
            "  4    with --expect: the verdict is not the one expected\n"
            "  130  SIGINT stopped the saturation (the report is printed)\n"
            "  143  SIGTERM stopped the saturation (the report is printed)\n"
-           "  255  a usage error, an unreadable model file or a syntax error\n";
+           "  255  a usage error, an unreadable model file, a JSON or graph file that\n"
+           "       cannot be opened, a syntax error or a term nested too deeply, or a\n"
+           "       model without consistent rules\n";
 }
 
 }  // namespace vorn
