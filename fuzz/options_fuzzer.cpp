@@ -1,8 +1,8 @@
 // Fuzz target: the command line. The input is split at NUL bytes into
 // arguments (as the kernel hands them over), parsed as the tool parses them,
 // and the answer is checked against what the options promise: a run has
-// exactly one model and only accepted limit values; a refusal is a complete
-// message; a value is accepted exactly when it is written as the number it
+// exactly one model and only accepted limit values; a refusal or a usage
+// error is a complete message; a value is accepted exactly when it is written as the number it
 // stands for.
 
 #include <chrono>
@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     vorn::CommandLine line = vorn::parse_command_line(static_cast<int>(arguments.size()), argv.data());
     using Action = vorn::CommandLine::Action;
-    if (line.action == Action::ERROR) {
+    // A refusal, and a usage error (no model or several), carry a complete message.
+    if (line.action == Action::ERROR || line.action == Action::USAGE) {
         require(line.error.rfind("vorn: ", 0) == 0);
         require(!line.error.empty() && line.error.back() == '\n');
     } else {
