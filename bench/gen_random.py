@@ -328,6 +328,78 @@ class ModelWriter:
         return "\n".join(lines) + "\n"
 
 
+class ProtocolWriter:
+    """Models shaped as protocols (--protocol): processes keyed by a device
+    name go through modes by transfer rules, some of which need a message or
+    another process's state, and now and then go back to an earlier mode; in
+    some modes a process outputs a message or opens a ciphertext in one of
+    two ways; the goal needs what two modes give, so that runs visit modes in
+    turn, take a step again after going back, and interleave processes."""
+
+    ROLES = ["Dev", "Tok"]
+    DEVICES = ["d1[]", "d2[]"]
+
+    def __init__(self, rng, args):
+        self.rng = rng
+        self.args = args
+
+    def chance(self, p):
+        return self.rng.random() < p
+
+    def write(self):
+        rng = self.rng
+        roles = rng.sample(self.ROLES, rng.randint(1, 2))
+        lines = ["$ %s(*id, mode, v);" % role for role in roles] + ["$ Bad(p);"]
+        lines += ["! k(x), k(y) -[  ]-> k(pair(x, y));",
+                  "! k(pair(x, y)) -[  ]-> k(x);",
+                  "! k(pair(x, y)) -[  ]-> k(y);",
+                  "! k(x), k(y) -[  ]-> k(enc(x, y));"]
+        secrets = ["s1[]", "s2[]"]
+        rules = ["! -[  ]-> k(enc(pair(%s, %s), key(%s)));" % (secrets[0], secrets[1], rng.choice(self.DEVICES))]
+        gives = []  # messages that some mode gives: (term with x, role)
+        for role in roles:
+            modes = ["m%d[]" % i for i in range(rng.randint(3, 5))]
+            # Every mode is reached from the first; some steps go back.
+            edges = [(rng.randrange(i), i) for i in range(1, len(modes))]
+            for _ in range(rng.randint(1, 2)):
+                a, b = rng.randrange(len(modes)), rng.randrange(len(modes))
+                if a != b:
+                    edges.append((a, b))
+            for a, b in edges:
+                premise, value = "", "v"
+                if gives and self.chance(0.35):
+                    term, _ = rng.choice(gives)
+                    premise = "k(%s)" % term
+                elif self.chance(0.3):
+                    premise, value = "k(y)", "y"
+                guard = ""
+                others = [r for r in roles if r != role]
+                if others and self.chance(0.25):
+                    guard = "%s(%s, m%d[], u)" % (others[0], rng.choice(self.DEVICES), rng.randrange(3))
+                rules.append("? %s -[ %s ]-> <%s(x, %s, v), %s(x, %s, %s)>;"
+                             % (premise, guard, role, modes[a], role, modes[b], value))
+            # What modes give: a tagged message, or one half of a ciphertext.
+            for i, mode in enumerate(modes[1:], 1):
+                kind = rng.choice(["tag", "left", "right", "none"])
+                if kind == "tag":
+                    term = "h(pair(x, %s))" % mode
+                    rules.append("! -[ %s(x, %s, v) ]-> k(%s);" % (role, mode, term))
+                    gives.append((term, role))
+                elif kind in ("left", "right"):
+                    half = "p" if kind == "left" else "q"
+                    rules.append("! k(enc(pair(p, q), key(x))) -[ %s(x, %s, v) ]-> k(%s);" % (role, mode, half))
+            lines += ["%% %s(%s, m0[], none[]) * %s;" % (role, device, "true" if self.chance(0.5) else "false")
+                      for device in self.DEVICES[: rng.randint(1, 2)]]
+        goals = ["! k(%s), k(%s) -[  ]-> Bad(%s);" % (secrets[0], secrets[1], secrets[0])]
+        if len(gives) >= 2:
+            (t1, r1), (t2, r2) = rng.sample(gives, 2)
+            goals.append("! k(%s), k(%s) -[  ]-> Bad(c[]);" % (t1.replace("x", "d1[]"), t2.replace("x", "d1[]")))
+        rules += goals
+        rng.shuffle(rules)
+        queries = [line for line in lines if line.startswith("%")]
+        return "\n".join([line for line in lines if not line.startswith("%")] + rules + queries) + "\n"
+
+
 def span(text):
     low, _, high = text.partition("-")
     low = int(low)
@@ -355,6 +427,10 @@ def main():
                         " and that a state is one written before (default 0.5)")
     parser.add_argument("--sloppy", type=float, default=0.0, metavar="P",
                         help="chance per occurrence of a wrong number of arguments (default 0)")
+    parser.add_argument("--protocol", action="store_true",
+                        help="a model shaped as a protocol: processes through modes, messages,"
+                        " steps back to earlier modes, a goal that needs two modes (the sizes"
+                        " above do not apply)")
     parser.add_argument("--count", type=int, default=0, metavar="N",
                         help="write the models of the N seeds from SEED on, each into"
                         " DIR/SEED.vorn (with --out-dir), as one run per seed would")
@@ -377,15 +453,16 @@ def main():
             pass
         elif i > 0 or word != str(args.seed):
             options.append(word)
+    writer = ProtocolWriter if args.protocol else ModelWriter
     if args.count == 0:
         rng = random.Random(args.seed)
         sys.stdout.write("// bench/gen_random.py %s\n" % " ".join(sys.argv[1:]))
-        sys.stdout.write(ModelWriter(rng, args).write())
+        sys.stdout.write(writer(rng, args).write())
         return
     for seed in range(args.seed, args.seed + args.count):
         with open("%s/%d.vorn" % (args.out_dir, seed), "w") as out:
             out.write("// bench/gen_random.py %s\n" % " ".join([str(seed)] + options))
-            out.write(ModelWriter(random.Random(seed), args).write())
+            out.write(writer(random.Random(seed), args).write())
 
 
 if __name__ == "__main__":

@@ -10,6 +10,7 @@
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
+#include "symbolic/validation_record.h"
 
 namespace sym {
 
@@ -284,6 +285,13 @@ StateConstRule* StateTransRule::transfer(const Mapping& mappings, Unifier unifie
             }
         }
 
+        if (ValidationRecorder* recorder = current_validation_recorder) {
+            std::vector<std::pair<std::vector<size_t>, size_t>> conversions;
+            for (size_t i = 0; i < mC.size(); ++i)
+                conversions.emplace_back(std::vector<size_t>(mC[i].second.begin(), mC[i].second.end()),
+                                         preC[i] == NONSELECTABLE ? 0 : preC[i]);
+            recorder->converted(ret.get(), conversions);
+        }
         ret->validate();
         Renamer renamer;
         ret->rename(renamer);

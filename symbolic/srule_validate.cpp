@@ -12,6 +12,7 @@
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
+#include "symbolic/validation_record.h"
 
 namespace sym {
 
@@ -92,6 +93,12 @@ void StateRule::validate() {
     changed();
     Removeables removeables;
     Unifier unifier;
+    // What validation does, for a recorder that follows states and premises.
+    ValidationRecorder* recorder = current_validation_recorder;
+    Validation record;
+    if (recorder) {
+        for (const auto& state : _states) record.states.push_back(state.first);
+    }
 
     // Close the ordering sets transitively.
     for (bool grown = true; grown;) {
@@ -223,6 +230,7 @@ void StateRule::validate() {
             break;
         }
     }
+    if (recorder) record.folds.assign(redundant.begin(), redundant.end());
     for (const auto& fold : redundant) {
         auto state = _states.find(fold.first);
         removeables.add(state->second.first);
@@ -235,6 +243,8 @@ void StateRule::validate() {
     // empty substitution maps every fact to an equal copy: the facts stay.
     const bool identity = unifier.empty();
     Knows knows;
+    // For the recorder: the entry of the new list that each premise went to.
+    std::vector<size_t> entry_of;
     try {
         for (auto& know : _knows) {
             // Held until it has a place: equal() throws on functions of different arity.
@@ -254,6 +264,7 @@ void StateRule::validate() {
                 used = knows.end() - 1;
             }
             used->second.second.insert(know.second.second.begin(), know.second.second.end());
+            if (recorder) entry_of.push_back(static_cast<size_t>(used - knows.begin()));
         }
     } catch (...) {
         // Premises already moved over are owned by the new list alone.
@@ -265,6 +276,11 @@ void StateRule::validate() {
     for (auto& know : _knows)
         if (know.first) removeables.add(know.first);
     _knows = std::move(knows);
+    // Sorting and simplifying move and drop premises, but keep their facts.
+    std::vector<const Know*> entries;
+    if (recorder) {
+        for (const auto& know : _knows) entries.push_back(know.first);
+    }
 
     if (!identity) {
         for (Event*& event : _events) {
@@ -295,6 +311,17 @@ void StateRule::validate() {
 
     if (!identity) update_conclusion(unifier);
     simplify();
+
+    if (recorder) {
+        for (const auto& know : _knows) {
+            size_t entry = static_cast<size_t>(std::find(entries.begin(), entries.end(), know.first) - entries.begin());
+            std::vector<size_t> positions;
+            for (size_t i = 0; i < entry_of.size(); ++i)
+                if (entry_of[i] == entry) positions.push_back(i);
+            record.premises.push_back(std::move(positions));
+        }
+        recorder->validated(this, std::move(record));
+    }
 }
 
 void StateConstRule::simplify() {

@@ -48,7 +48,7 @@ protected:
         return all;
     }
 
-    vorn::Provenance provenance;
+    vorn::Provenance provenance{true};
 };
 
 std::shared_ptr<Origin> made(Origin::Kind kind, std::shared_ptr<Origin> first, std::shared_ptr<Origin> second = {}) {
@@ -212,11 +212,13 @@ TEST_F(ProvenanceTest, OperationsRecordWhatTheyWereMadeFromAndDeriveInDependency
     EXPECT_EQ(derivation.steps[1]->printed(), text(*const_rule(1)));
     EXPECT_EQ(derivation.steps[4]->printed(), text(*composed));
 
-    // Rules over states, in step order: the transfer rule only (the state rule is not used).
+    // These operations were not made, so nothing tells how their states
+    // stand for each other: the outline says so rather than guess a run.
     std::ostringstream os;
     vorn::print_explanation(os, {derivation}, provenance);
-    EXPECT_NE(os.str().find("Outline of target rule 1:\n  line 8: ? -[ ]-> <, S(a[])>;\n"), std::string::npos);
-    EXPECT_EQ(count(os.str(), "\n  line "), 1u);
+    EXPECT_NE(os.str().find("Outline of target rule 1:\n  not worked out: no record of the states of its steps\n"),
+              std::string::npos);
+    EXPECT_EQ(count(os.str(), "\n  line "), 0u);
 }
 
 TEST(Derivation, AnUnrecordedOriginIsNamedSoAndAMissingTargetHasNoSteps) {

@@ -218,7 +218,7 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
     std::unique_ptr<Observers> both;
     Observer* observer = &monitor;
     if (options.explain || files.graph || options.growth) {
-        provenance = std::make_unique<Provenance>();
+        provenance = std::make_unique<Provenance>(options.explain);
         record_parsed_model(*provenance);
         std::vector<Observer*> observers{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)};
         // Last: it takes every rule it is shown for admission as held.

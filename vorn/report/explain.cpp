@@ -1,5 +1,7 @@
 #include "vorn/report/explain.h"
 
+#include "vorn/report/protocol_run.h"
+
 #include <array>
 #include <sstream>
 #include <unordered_set>
@@ -126,6 +128,34 @@ std::string one_line(const std::string& source) {
     return line;
 }
 
+std::string run_outline(const Derivation& derivation, const Provenance& provenance) {
+    if (derivation.steps.empty()) return "  no model rule over states\n";
+    ProtocolRun run = protocol_run(derivation);
+    switch (run.status) {
+        case ProtocolRun::Status::RUN: break;
+        case ProtocolRun::Status::NO_ORDER: {
+            // The derivation is no run: say which steps it orders in a circle.
+            auto line = [&](size_t i) {
+                return "line " + std::to_string(provenance.source(*run.cycle[i % run.cycle.size()]).line);
+            };
+            std::string needs;
+            for (size_t i = 0; i < run.cycle.size(); ++i)
+                needs += (i == 0 ? "" : i + 1 == run.cycle.size() ? " and " : ", ") + line(i) + " before " + line(i + 1);
+            return "  none: no order of its steps is a run of the protocol; it needs " + needs + "\n";
+        }
+        case ProtocolRun::Status::TOO_LONG: return "  not worked out: the run has too many steps\n";
+        case ProtocolRun::Status::NO_RECORD: return "  not worked out: no record of the states of its steps\n";
+    }
+    std::string outline;
+    for (const RunStep& step : run.steps) {
+        if (!step.model->over_states) continue;
+        const ModelSource& source = provenance.source(*step.model);
+        outline += "  line " + std::to_string(source.line) + ": " + one_line(source.text) + "\n";
+    }
+    if (outline.empty()) outline = "  no model rule over states\n";
+    return outline;
+}
+
 void print_explanation(std::ostream& os, const std::vector<Derivation>& derivations, const Provenance& provenance) {
     if (derivations.empty()) {
         os << "\nNo target rule to explain.\n";
@@ -134,18 +164,12 @@ void print_explanation(std::ostream& os, const std::vector<Derivation>& derivati
     for (size_t t = 0; t < derivations.size(); ++t) {
         const Derivation& derivation = derivations[t];
         os << "\nDerivation of target rule " << t + 1 << ":\n\n";
-        std::string outline;
         for (size_t i = 0; i < derivation.steps.size(); ++i) {
             const Origin& step = *derivation.steps[i];
             os << i + 1 << ". " << step_title(derivation, step, provenance) << ":\n" << step.printed() << "\n";
-            if (step.kind == Origin::Kind::MODEL && step.over_states) {
-                const ModelSource& source = provenance.source(step);
-                outline += "  line " + std::to_string(source.line) + ": " + one_line(source.text) + "\n";
-            }
         }
         if (derivation.steps.empty()) os << "No record of how it was made.\n\n";
-        if (outline.empty()) outline = "  no model rule over states\n";
-        os << "Outline of target rule " << t + 1 << ":\n" << outline;
+        os << "Outline of target rule " << t + 1 << ":\n" << run_outline(derivation, provenance);
     }
     os << std::flush;
 }

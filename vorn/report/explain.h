@@ -39,10 +39,13 @@ std::string step_title(const Derivation& derivation, const Origin& step, const P
 // line breaks made one blank.
 std::string one_line(const std::string& source);
 
+// The outline of a derivation: the uses of the model rules over protocol
+// states in the order of the run it stands for, one line each with their
+// source line; or why there is none.
+std::string run_outline(const Derivation& derivation, const Provenance& provenance);
+
 // For each target rule, "Derivation of target rule N:" and its numbered steps,
-// each with its title and the rule as printed; then its outline: the model
-// rules over protocol states in the order the derivation uses them, one line
-// each with their source line.
+// each with its title and the rule as printed; then its outline.
 void print_explanation(std::ostream& os, const std::vector<Derivation>& derivations, const Provenance& provenance);
 
 // The same derivations as a Graphviz digraph: one cluster per target rule,

@@ -17,6 +17,48 @@ std::string printed_rule(const sym::StateRule& rule) {
 
 }  // namespace
 
+// What validation and transfer told of the rules being made, until the hook
+// that shows them takes it: every rule an operation makes is shown right
+// after it is made, so each hook forgets the rest (rules that were made and
+// thrown away).
+struct Provenance::Recorder : sym::ValidationRecorder {
+    struct Pending {
+        bool validated = false;
+        sym::Validation validation;
+        Conversions conversions;
+    };
+
+    Recorder() : scope(this) {}
+
+    void validated(const sym::StateRule* rule, sym::Validation validation) override {
+        Pending& entry = pending[rule];
+        entry.validated = true;
+        entry.validation = std::move(validation);
+    }
+
+    void converted(const sym::StateRule* rule,
+                   const std::vector<std::pair<std::vector<size_t>, size_t>>& conversions) override {
+        // A new rule at this address: what an earlier one left goes.
+        pending[rule] = Pending{false, {}, conversions};
+    }
+
+    const Pending* find(const sym::StateRule* rule) const {
+        auto found = pending.find(rule);
+        return found == pending.end() || !found->second.validated ? nullptr : &found->second;
+    }
+
+    std::unordered_map<const sym::StateRule*, Pending> pending;
+    sym::ValidationRecorderScope scope;
+};
+
+Provenance::Provenance() = default;
+
+Provenance::Provenance(bool follow_states) {
+    if (follow_states) _recorder = std::make_unique<Recorder>();
+}
+
+Provenance::~Provenance() = default;
+
 Origin::~Origin() {
     std::vector<std::shared_ptr<Origin>> doomed;
     if (first) doomed.push_back(std::move(first));
@@ -38,8 +80,14 @@ std::string Origin::printed() const { return rule != nullptr ? printed_rule(*rul
 void Provenance::model_rule(const sym::StateRule* rule, ModelSource source) {
     auto origin = std::make_shared<Origin>();
     origin->kind = Origin::Kind::MODEL;
-    origin->over_states = rule->type() == sym::StateRule::TRANSFR || !rule->states().empty();
+    origin->transfer = rule->type() == sym::StateRule::TRANSFR;
+    origin->over_states = origin->transfer || !rule->states().empty();
     origin->number = _sources.size();
+    if (_recorder) {
+        auto link = std::make_unique<StepLink>();
+        link->shape = rule_shape(*rule);
+        origin->link = std::move(link);
+    }
     _sources.push_back(std::move(source));
     keep(rule, std::move(origin));
 }
@@ -54,8 +102,13 @@ void Provenance::composed(const sym::StateConstRule* provider, size_t index, con
         origin->number = index;
         origin->first = from;
         origin->second = into;
+        if (_recorder) {
+            if (const Recorder::Pending* made = _recorder->find(result))
+                origin->link = std::make_unique<StepLink>(composition_link(*provider, *consumer, *result, made->validation));
+        }
         keep(result, std::move(origin));
     }
+    if (_recorder) _recorder->pending.clear();
 }
 
 void Provenance::deferred(const sym::StateConstRule* provider, size_t, const sym::StateRule* consumer) {
@@ -86,6 +139,7 @@ void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* varian
     // The variant is made for the premise the original selects.
     origin->number = rule->select();
     origin->first = record(rule);
+    if (_recorder) origin->link = std::make_unique<StepLink>(copy_link(*variant));
     keep(variant, std::move(origin));
 }
 
@@ -98,14 +152,25 @@ void Provenance::transferred(const sym::StateTransRule* transfer, const sym::Sta
         origin->kind = Origin::Kind::TRANSFER;
         origin->first = through;
         origin->second = back;
+        if (_recorder) {
+            if (const Recorder::Pending* made = _recorder->find(result))
+                origin->link = std::make_unique<StepLink>(
+                    transfer_link(*transfer, *final_rule, *result, made->validation, made->conversions));
+        }
         keep(result, std::move(origin));
     }
+    if (_recorder) _recorder->pending.clear();
 }
 
 void Provenance::targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) {
     auto origin = std::make_shared<Origin>();
     origin->kind = Origin::Kind::TARGET;
     origin->first = record(final_rule);
+    if (_recorder) {
+        if (const Recorder::Pending* made = _recorder->find(target))
+            origin->link = std::make_unique<StepLink>(target_link(*final_rule, *target, made->validation));
+        _recorder->pending.clear();
+    }
     keep(target, std::move(origin));
 }
 

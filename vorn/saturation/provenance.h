@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "vorn/saturation/algorithm.h"
+#include "vorn/saturation/step_links.h"
 
 namespace vorn {
 
@@ -25,8 +26,10 @@ struct Origin {
     };
 
     Kind kind = Kind::MODEL;
-    // For a model rule: whether it is a transfer rule or has states.
+    // For a model rule: whether it is a transfer rule or has states, and
+    // whether it is a transfer rule.
     bool over_states = false;
+    bool transfer = false;
     // MODEL: the position of the rule among the model's sources;
     // COMPOSITION and VARIANT: a premise index.
     size_t number = 0;
@@ -36,6 +39,10 @@ struct Origin {
     const sym::StateRule* rule = nullptr;
     // The printed rule, kept when the rule is deleted while later rules descend from it.
     std::string text;
+    // How the rule's states and premises stand for its parents' (for a
+    // model rule: its shape only); null when the provenance does not follow
+    // states, or the operation left no record of it.
+    std::unique_ptr<const StepLink> link;
 
     Origin() = default;
     // Frees the records only this one kept alive without recursing through
@@ -64,6 +71,18 @@ struct ModelSource {
 // it changes nothing the run prints and issues no name.
 class Provenance : public Observer {
 public:
+    Provenance();
+    // With `follow_states`, each record also keeps how the rule's states and
+    // premises stand for its parents' (Origin::link), which the protocol run
+    // of a derivation is worked out from; the provenance then records what
+    // validation does to the rules while it lives.
+    explicit Provenance(bool follow_states);
+    ~Provenance() override;
+    Provenance(const Provenance&) = delete;
+    Provenance& operator=(const Provenance&) = delete;
+
+    bool follows_states() const { return _recorder != nullptr; }
+
     // A rule of the model, before it is handed to the engine.
     void model_rule(const sym::StateRule* rule, ModelSource source);
 
@@ -86,6 +105,8 @@ public:
     size_t pending_records() const { return _pending.size(); }
 
 private:
+    struct Recorder;
+
     std::shared_ptr<Origin> record(const sym::StateRule* rule) const;
     void keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin);
 
@@ -97,6 +118,7 @@ private:
     // each with the number of compositions that still need it.
     std::unordered_map<const sym::StateRule*, std::pair<std::shared_ptr<Origin>, size_t>> _pending;
     std::vector<ModelSource> _sources;
+    std::unique_ptr<Recorder> _recorder;
 };
 
 // Records the rules the parser holds (raw_const_rules, raw_trans_rules), each

@@ -1,0 +1,7 @@
+#include "symbolic/validation_record.h"
+
+namespace sym {
+
+ValidationRecorder* current_validation_recorder = nullptr;
+
+}  // namespace sym
