@@ -1,5 +1,6 @@
 #include "tests/tools/run_replay.h"
 
+#include <functional>
 #include <iostream>
 #include <map>
 #include <set>
@@ -146,6 +147,46 @@ Replay replay_run(const ProtocolRun& run, const std::vector<const sym::StateRule
     return replay;
 }
 
+std::optional<bool> some_order_replays(const ProtocolRun& run, const std::vector<const sym::StateRule*>& model_rules,
+                                       const std::vector<std::pair<sym::State*, bool>>& queries, size_t most) {
+    size_t n = run.steps.size();
+    if (n > most) return std::nullopt;
+    std::vector<size_t> order;
+    std::vector<bool> placed(n, false);
+    // The steps of `order` as a run of their own, knowledge renumbered.
+    auto prefix = [&]() {
+        ProtocolRun part;
+        std::vector<size_t> position(n, RunStep::NONE);
+        for (size_t i = 0; i < order.size(); ++i) position[order[i]] = i;
+        for (size_t step : order) {
+            RunStep copy = run.steps[step];
+            for (size_t& provider : copy.knowledge)
+                if (provider != RunStep::NONE) provider = position[provider];
+            part.steps.push_back(std::move(copy));
+        }
+        return part;
+    };
+    std::function<bool()> extend = [&]() -> bool {
+        if (!replay_run(prefix(), model_rules, queries).holds) return false;
+        if (order.size() == n) return true;
+        for (size_t step = 0; step < n; ++step) {
+            if (placed[step]) continue;
+            bool ready = true;
+            for (size_t provider : run.steps[step].knowledge)
+                if (provider != RunStep::NONE && !placed[provider]) ready = false;
+            if (!ready) continue;
+            placed[step] = true;
+            order.push_back(step);
+            bool found = extend();
+            order.pop_back();
+            placed[step] = false;
+            if (found) return true;
+        }
+        return false;
+    };
+    return extend();
+}
+
 ExplainedRun run_explained(const std::string& text, const Options& options) {
     ExplainedRun run;
     RunMonitor::Settings limits;
@@ -209,6 +250,11 @@ OutlineCheck check_outlines(const std::string& model, const std::string& text, c
         ++check.targets;
         if (outline.status == ProtocolRun::Status::NO_ORDER) {
             ++check.no_order;
+            // The derivation identifies states so that its orderings make a
+            // circle; the same steps may still make a run that identifies
+            // states otherwise. A short one is tried in every order.
+            std::optional<bool> some = some_order_replays(outline, rules, raw_accessable_states, 8);
+            if (some && *some) ++check.no_order_but_run;
             continue;
         }
         if (outline.status != ProtocolRun::Status::RUN) {
@@ -230,7 +276,9 @@ OutlineCheck check_outlines(const std::string& model, const std::string& text, c
     std::ostringstream line;
     line << (check.holds ? "holds " : "FAILS ") << model << ": " << check.targets << " targets, " << check.runs
          << " runs of " << check.steps << " steps replayed";
-    if (check.no_order) line << ", " << check.no_order << " without order";
+    if (check.no_order)
+        line << ", " << check.no_order << " without order (" << check.no_order_but_run
+             << " of them with some other order of the same steps that replays)";
     if (check.not_worked_out) line << ", " << check.not_worked_out << " not worked out";
     if (run.end == ExplainedRun::End::STOPPED) line << " (stopped: " << run.why << ")";
     check.line = line.str() + "\n" + failures.str();

@@ -10,6 +10,7 @@
 // and every process that was not created start in a queried state.
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ struct Replay {
 // the model text; `queries` are its access queries.
 Replay replay_run(const ProtocolRun& run, const std::vector<const sym::StateRule*>& model_rules,
                   const std::vector<std::pair<sym::State*, bool>>& queries);
+
+// Whether some order of the run's steps replays (trying every order, each
+// step after the steps whose conclusions it takes); none when the run has
+// more than `most` steps.
+std::optional<bool> some_order_replays(const ProtocolRun& run, const std::vector<const sym::StateRule*>& model_rules,
+                                       const std::vector<std::pair<sym::State*, bool>>& queries, size_t most);
 
 // One run of a model as `vorn --explain` makes it, without printing
 // anything, kept alive with its records.
@@ -62,6 +69,8 @@ struct OutlineCheck {
     size_t runs = 0;
     size_t steps = 0;
     size_t no_order = 0;
+    // Of those, the ones for which some order of the same steps replays.
+    size_t no_order_but_run = 0;
     size_t not_worked_out = 0;
     std::string line;
 };

@@ -141,7 +141,7 @@ std::string run_outline(const Derivation& derivation, const Provenance& provenan
             std::string needs;
             for (size_t i = 0; i < run.cycle.size(); ++i)
                 needs += (i == 0 ? "" : i + 1 == run.cycle.size() ? " and " : ", ") + line(i) + " before " + line(i + 1);
-            return "  none: no order of its steps is a run of the protocol; it needs " + needs + "\n";
+            return "  none: the derivation needs " + needs + ", so no order of its steps keeps its orderings\n";
         }
         case ProtocolRun::Status::TOO_LONG: return "  not worked out: the run has too many steps\n";
         case ProtocolRun::Status::NO_RECORD: return "  not worked out: no record of the states of its steps\n";

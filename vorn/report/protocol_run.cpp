@@ -28,6 +28,10 @@ struct Token {
 
 struct Use {
     const Origin* model = nullptr;
+    // The shape of the model rule.
+    uint32_t states = 0;
+    uint32_t premises = 0;
+    uint32_t conversion_count = 0;
     // The process nodes of its conversions, one per conversion from here on.
     uint32_t conversions = 0;
 };
@@ -133,7 +137,7 @@ bool place(Plan& plan, Live& live, const StepLink& link, std::optional<uint32_t>
             if (ref.from == StateRef::From::SOURCE) {
                 if (!transfer_use) return false;
                 const Use& use = plan.uses[*transfer_use];
-                if (ref.index >= use.model->link->shape.conversions) return false;
+                if (ref.index >= use.conversion_count) return false;
                 plan.tokens.push_back(
                     {*transfer_use, state, -static_cast<int32_t>(ref.index) - 1, use.conversions + ref.index});
                 continue;
@@ -195,10 +199,9 @@ void settle(Plan& plan, const RuleShape& shape) {
     }
 }
 
-Plan model_plan(const Origin& model) {
-    const RuleShape& shape = model.link->shape;
+Plan model_plan(const Origin& model, const RuleShape& shape) {
     Plan plan;
-    plan.uses.push_back({&model, 0});
+    plan.uses.push_back({&model, static_cast<uint32_t>(shape.process.size()), shape.premises, shape.conversions, 0});
     for (uint32_t state = 0; state < shape.process.size(); ++state)
         plan.tokens.push_back({0, state, static_cast<int32_t>(state), plan.new_node()});
     plan.uses[0].conversions = static_cast<uint32_t>(plan.parent.size());
@@ -211,9 +214,9 @@ Plan model_plan(const Origin& model) {
 // The plan of a step from the plans of the steps it is made from; none when
 // a record is missing or does not fit.
 std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan* second) {
-    if (!step.link) return std::nullopt;
-    const StepLink& link = *step.link;
-    if (step.kind == Origin::Kind::MODEL) return model_plan(step);
+    if (step.link.empty()) return std::nullopt;
+    const StepLink link = step.link.unpack();
+    if (step.kind == Origin::Kind::MODEL) return model_plan(step, link.shape);
     if (!first) return std::nullopt;
     Plan plan;
     Live live;
@@ -255,7 +258,7 @@ std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan*
                     continue;
                 }
                 // The step enters the state that its conversion covered.
-                if (cover->second >= use.model->link->shape.conversions) return std::nullopt;
+                if (cover->second >= use.conversion_count) return std::nullopt;
                 plan.before.emplace_back(step_use, token.use);
                 plan.unite(token.node, use.conversions + cover->second);
                 plan.settled.push_back(token);
@@ -386,11 +389,11 @@ ProtocolRun protocol_run(const Derivation& derivation, size_t max_steps) {
     };
     std::vector<RunStep> all(plan.uses.size());
     for (uint32_t u = 0; u < plan.uses.size(); ++u) {
-        const RuleShape& shape = plan.uses[u].model->link->shape;
-        all[u].model = plan.uses[u].model;
-        all[u].states.assign(shape.process.size(), RunStep::NONE);
-        all[u].knowledge.assign(shape.premises, RunStep::NONE);
-        for (uint32_t c = 0; c < shape.conversions; ++c) all[u].conversions.push_back(plan.uses[u].conversions + c);
+        const Use& use = plan.uses[u];
+        all[u].model = use.model;
+        all[u].states.assign(use.states, RunStep::NONE);
+        all[u].knowledge.assign(use.premises, RunStep::NONE);
+        for (uint32_t c = 0; c < use.conversion_count; ++c) all[u].conversions.push_back(use.conversions + c);
     }
     for (const Token& token : plan.settled)
         if (token.role >= 0 && static_cast<size_t>(token.role) < all[token.use].states.size())

@@ -47,6 +47,15 @@ struct Provenance::Recorder : sym::ValidationRecorder {
         return found == pending.end() || !found->second.validated ? nullptr : &found->second;
     }
 
+    void forget() {
+        // Clearing a table keeps its buckets and sweeps them all: one that
+        // grew for a large composition is let go instead.
+        if (pending.bucket_count() > 64)
+            pending = {};
+        else
+            pending.clear();
+    }
+
     std::unordered_map<const sym::StateRule*, Pending> pending;
     sym::ValidationRecorderScope scope;
 };
@@ -84,9 +93,9 @@ void Provenance::model_rule(const sym::StateRule* rule, ModelSource source) {
     origin->over_states = origin->transfer || !rule->states().empty();
     origin->number = _sources.size();
     if (_recorder) {
-        auto link = std::make_unique<StepLink>();
-        link->shape = rule_shape(*rule);
-        origin->link = std::move(link);
+        StepLink link;
+        link.shape = rule_shape(*rule);
+        origin->link = PackedLink(link);
     }
     _sources.push_back(std::move(source));
     keep(rule, std::move(origin));
@@ -104,11 +113,11 @@ void Provenance::composed(const sym::StateConstRule* provider, size_t index, con
         origin->second = into;
         if (_recorder) {
             if (const Recorder::Pending* made = _recorder->find(result))
-                origin->link = std::make_unique<StepLink>(composition_link(*provider, *consumer, *result, made->validation));
+                origin->link = PackedLink(composition_link(*provider, *consumer, *result, made->validation));
         }
         keep(result, std::move(origin));
     }
-    if (_recorder) _recorder->pending.clear();
+    if (_recorder) _recorder->forget();
 }
 
 void Provenance::deferred(const sym::StateConstRule* provider, size_t, const sym::StateRule* consumer) {
@@ -139,7 +148,7 @@ void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* varian
     // The variant is made for the premise the original selects.
     origin->number = rule->select();
     origin->first = record(rule);
-    if (_recorder) origin->link = std::make_unique<StepLink>(copy_link(*variant));
+    if (_recorder) origin->link = PackedLink(copy_link(*variant));
     keep(variant, std::move(origin));
 }
 
@@ -154,12 +163,12 @@ void Provenance::transferred(const sym::StateTransRule* transfer, const sym::Sta
         origin->second = back;
         if (_recorder) {
             if (const Recorder::Pending* made = _recorder->find(result))
-                origin->link = std::make_unique<StepLink>(
+                origin->link = PackedLink(
                     transfer_link(*transfer, *final_rule, *result, made->validation, made->conversions));
         }
         keep(result, std::move(origin));
     }
-    if (_recorder) _recorder->pending.clear();
+    if (_recorder) _recorder->forget();
 }
 
 void Provenance::targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) {
@@ -168,8 +177,8 @@ void Provenance::targeted(const sym::StateConstRule* final_rule, const sym::Stat
     origin->first = record(final_rule);
     if (_recorder) {
         if (const Recorder::Pending* made = _recorder->find(target))
-            origin->link = std::make_unique<StepLink>(target_link(*final_rule, *target, made->validation));
-        _recorder->pending.clear();
+            origin->link = PackedLink(target_link(*final_rule, *target, made->validation));
+        _recorder->forget();
     }
     keep(target, std::move(origin));
 }

@@ -40,9 +40,9 @@ struct Origin {
     // The printed rule, kept when the rule is deleted while later rules descend from it.
     std::string text;
     // How the rule's states and premises stand for its parents' (for a
-    // model rule: its shape only); null when the provenance does not follow
+    // model rule: its shape only); empty when the provenance does not follow
     // states, or the operation left no record of it.
-    std::unique_ptr<const StepLink> link;
+    PackedLink link;
 
     Origin() = default;
     // Frees the records only this one kept alive without recursing through

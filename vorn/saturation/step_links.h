@@ -51,6 +51,22 @@ struct StepLink {
     std::vector<std::vector<uint32_t>> premises;
 };
 
+// A StepLink as one array, for a run keeps one per rule it makes.
+class PackedLink {
+public:
+    // No record.
+    PackedLink() = default;
+    explicit PackedLink(const StepLink& link);
+
+    bool empty() const { return _data.empty(); }
+    StepLink unpack() const;
+    // The made rule's shape only.
+    RuleShape shape() const;
+
+private:
+    std::vector<uint32_t> _data;
+};
+
 RuleShape rule_shape(const sym::StateRule& rule);
 
 // What a transfer told of the rule it was building before validation: per
