@@ -285,13 +285,7 @@ StateConstRule* StateTransRule::transfer(const Mapping& mappings, Unifier unifie
             }
         }
 
-        if (ValidationRecorder* recorder = current_validation_recorder) {
-            std::vector<std::pair<std::vector<size_t>, size_t>> conversions;
-            for (size_t i = 0; i < mC.size(); ++i)
-                conversions.emplace_back(std::vector<size_t>(mC[i].second.begin(), mC[i].second.end()),
-                                         preC[i] == NONSELECTABLE ? 0 : preC[i]);
-            recorder->converted(ret.get(), conversions);
-        }
+        if (ValidationRecorder* recorder = current_validation_recorder) recorder->converted(ret.get(), mC, preC);
         ret->validate();
         Renamer renamer;
         ret->rename(renamer);

@@ -95,10 +95,6 @@ void StateRule::validate() {
     Unifier unifier;
     // What validation does, for a recorder that follows states and premises.
     ValidationRecorder* recorder = current_validation_recorder;
-    Validation record;
-    if (recorder) {
-        for (const auto& state : _states) record.states.push_back(state.first);
-    }
 
     // Close the ordering sets transitively.
     for (bool grown = true; grown;) {
@@ -230,7 +226,6 @@ void StateRule::validate() {
             break;
         }
     }
-    if (recorder) record.folds.assign(redundant.begin(), redundant.end());
     for (const auto& fold : redundant) {
         auto state = _states.find(fold.first);
         removeables.add(state->second.first);
@@ -244,7 +239,8 @@ void StateRule::validate() {
     const bool identity = unifier.empty();
     Knows knows;
     // For the recorder: the entry of the new list that each premise went to.
-    std::vector<size_t> entry_of;
+    thread_local std::vector<size_t> entry_of;
+    entry_of.clear();
     try {
         for (auto& know : _knows) {
             // Held until it has a place: equal() throws on functions of different arity.
@@ -277,7 +273,8 @@ void StateRule::validate() {
         if (know.first) removeables.add(know.first);
     _knows = std::move(knows);
     // Sorting and simplifying move and drop premises, but keep their facts.
-    std::vector<const Know*> entries;
+    thread_local std::vector<const Know*> entries;
+    entries.clear();
     if (recorder) {
         for (const auto& know : _knows) entries.push_back(know.first);
     }
@@ -313,14 +310,14 @@ void StateRule::validate() {
     simplify();
 
     if (recorder) {
-        for (const auto& know : _knows) {
-            size_t entry = static_cast<size_t>(std::find(entries.begin(), entries.end(), know.first) - entries.begin());
-            std::vector<size_t> positions;
+        thread_local std::vector<std::pair<size_t, size_t>> premises;
+        premises.clear();
+        for (size_t k = 0; k < _knows.size(); ++k) {
+            size_t entry = static_cast<size_t>(std::find(entries.begin(), entries.end(), _knows[k].first) - entries.begin());
             for (size_t i = 0; i < entry_of.size(); ++i)
-                if (entry_of[i] == entry) positions.push_back(i);
-            record.premises.push_back(std::move(positions));
+                if (entry_of[i] == entry) premises.emplace_back(k, i);
         }
-        recorder->validated(this, std::move(record));
+        recorder->validated(this, Validation{redundant, premises});
     }
 }
 

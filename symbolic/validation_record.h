@@ -4,38 +4,37 @@
 #include <utility>
 #include <vector>
 
-namespace sym {
+#include "symbolic/srule.h"
 
-class StateRule;
+namespace sym {
 
 // What validation did to a rule's states and premises: enough for an
 // observer to follow each state and premise of the rules an operation starts
-// from to the rule it makes (the record of how each rule was made).
+// from to the rule it makes (the record of how each rule was made). The
+// states validation kept are the rule's own when it is shown.
 struct Validation {
-    // The SIDs of the rule's states when validation began, ascending.
-    std::vector<size_t> states;
     // Each folded state's SID with the SID of the state it was folded into,
     // in the order of folding; the latter may be folded in its turn.
-    std::vector<std::pair<size_t, size_t>> folds;
-    // For each premise after validation, in order: the positions of the
-    // premises before validation that it stands for (several when
-    // duplicates were merged).
-    std::vector<std::vector<size_t>> premises;
+    const std::vector<std::pair<size_t, size_t>>& folds;
+    // Pairs (premise after validation, position of a premise before it that
+    // it stands for), ascending: a premise stands for several when
+    // duplicates were merged.
+    const std::vector<std::pair<size_t, size_t>>& premises;
 };
 
-// Shown every rule that validation accepts, with what validation did to it.
-// Unset, validation records nothing. Single-threaded, like the rest of the
-// library.
+// Shown every rule that validation accepts, with what validation did to it,
+// before the rule is renamed apart. Unset, validation records nothing.
+// Single-threaded, like the rest of the library.
 class ValidationRecorder {
 public:
     virtual ~ValidationRecorder() = default;
-    virtual void validated(const StateRule* rule, Validation validation) = 0;
+    virtual void validated(const StateRule* rule, const Validation& validation) = 0;
     // Before validating a rule it builds, a transfer tells, for each
-    // conversion in order, the SIDs of the final rule's states it replaced
-    // and the SID of the copy of its source state (0, which is no SID, for a
-    // creating conversion).
-    virtual void converted(const StateRule* /*rule*/,
-                           const std::vector<std::pair<std::vector<size_t>, size_t>>& /*conversions*/) {}
+    // conversion in order, the chosen process and the final rule's states it
+    // replaced, and the SID of the copy of its source state
+    // (StateRule::NONSELECTABLE for a creating conversion).
+    virtual void converted(const StateRule* /*rule*/, const StateRule::ConversionMap& /*replaced*/,
+                           const std::vector<size_t>& /*sources*/) {}
 };
 
 extern ValidationRecorder* current_validation_recorder;

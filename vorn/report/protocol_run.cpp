@@ -127,13 +127,13 @@ struct Live {
 // state gets a token of the use that leaves it. Tokens of states that went
 // are settled.
 bool place(Plan& plan, Live& live, const StepLink& link, std::optional<uint32_t> transfer_use) {
-    if (link.states.size() != link.shape.process.size()) return false;
+    if (!link.linked()) return false;
     std::map<std::pair<StateRef::From, uint32_t>, std::vector<size_t>> at;
     for (size_t i = 0; i < live.tokens.size(); ++i)
         at[{live.tokens[i].first, live.tokens[i].second.state}].push_back(i);
     std::vector<bool> placed(live.tokens.size(), false);
-    for (uint32_t state = 0; state < link.states.size(); ++state) {
-        for (const StateRef& ref : link.states[state]) {
+    for (uint32_t state = 0; state < link.shape.process.size(); ++state) {
+        for (const StateRef& ref : link.state_refs(state)) {
             if (ref.from == StateRef::From::SOURCE) {
                 if (!transfer_use) return false;
                 const Use& use = plan.uses[*transfer_use];
@@ -160,11 +160,11 @@ bool place(Plan& plan, Live& live, const StepLink& link, std::optional<uint32_t>
 
 // The made rule's premises from those before validation.
 bool place_premises(Plan& plan, const Premises& before, const StepLink& link) {
-    if (link.premises.size() != link.shape.premises) return false;
+    if (!link.linked()) return false;
     plan.premises.clear();
-    for (const auto& positions : link.premises) {
+    for (uint32_t premise = 0; premise < link.shape.premises; ++premise) {
         std::vector<std::pair<uint32_t, uint32_t>> uses;
-        for (uint32_t position : positions) {
+        for (uint32_t position : link.premise_positions(premise)) {
             if (position >= before.size()) return false;
             uses.insert(uses.end(), before[position].begin(), before[position].end());
         }

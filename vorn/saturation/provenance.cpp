@@ -1,8 +1,10 @@
 #include "vorn/saturation/provenance.h"
 
+#include <algorithm>
 #include <sstream>
 #include <utility>
 
+#include "symbolic/validation_record.h"
 #include "vorn/model/parser.h"
 
 namespace vorn {
@@ -18,45 +20,81 @@ std::string printed_rule(const sym::StateRule& rule) {
 }  // namespace
 
 // What validation and transfer told of the rules being made, until the hook
-// that shows them takes it: every rule an operation makes is shown right
-// after it is made, so each hook forgets the rest (rules that were made and
-// thrown away).
+// that shows them takes it. Every rule an operation makes is shown right
+// after it is made, in the order it was made, so a hook finds its rules last
+// and then forgets everything (rules that were made and thrown away too).
+// The records go into one buffer that is kept between hooks.
 struct Provenance::Recorder : sym::ValidationRecorder {
-    struct Pending {
-        bool validated = false;
-        sym::Validation validation;
-        Conversions conversions;
+    static constexpr size_t NONE = SIZE_MAX;
+
+    struct Entry {
+        const sym::StateRule* rule = nullptr;
+        size_t conversions = NONE;
+        size_t validation = NONE;
     };
 
     Recorder() : scope(this) {}
 
-    void validated(const sym::StateRule* rule, sym::Validation validation) override {
-        Pending& entry = pending[rule];
-        entry.validated = true;
-        entry.validation = std::move(validation);
+    void converted(const sym::StateRule* rule, const sym::StateRule::ConversionMap& replaced,
+                   const std::vector<size_t>& sources) override {
+        entries.push_back({rule, data.size(), NONE});
+        data.push_back(replaced.size());
+        for (size_t c = 0; c < replaced.size(); ++c) {
+            data.push_back(replaced[c].second.size());
+            data.insert(data.end(), replaced[c].second.begin(), replaced[c].second.end());
+            data.push_back(sources.at(c) == sym::StateRule::NONSELECTABLE ? 0 : sources[c]);
+        }
     }
 
-    void converted(const sym::StateRule* rule,
-                   const std::vector<std::pair<std::vector<size_t>, size_t>>& conversions) override {
-        // A new rule at this address: what an earlier one left goes.
-        pending[rule] = Pending{false, {}, conversions};
+    void validated(const sym::StateRule* rule, const sym::Validation& validation) override {
+        // A transfer told of its rule right before validating it.
+        if (entries.empty() || entries.back().rule != rule || entries.back().validation != NONE)
+            entries.push_back({rule, NONE, NONE});
+        entries.back().validation = data.size();
+        data.push_back(rule->states().size());
+        for (const auto& state : rule->states()) {
+            data.push_back(state.first);
+            size_t count = data.size();
+            data.push_back(0);
+            for (const auto& fold : validation.folds) {
+                // Folded into a state that was folded in its turn, and so on.
+                size_t into = fold.second;
+                for (size_t hops = 0; hops < validation.folds.size(); ++hops) {
+                    auto next = std::find_if(validation.folds.begin(), validation.folds.end(),
+                                             [&](const auto& f) { return f.first == into; });
+                    if (next == validation.folds.end()) break;
+                    into = next->second;
+                }
+                if (into != state.first) continue;
+                data.push_back(fold.first);
+                ++data[count];
+            }
+        }
+        data.push_back(validation.premises.size());
+        for (const auto& pair : validation.premises) data.insert(data.end(), {pair.first, pair.second});
     }
 
-    const Pending* find(const sym::StateRule* rule) const {
-        auto found = pending.find(rule);
-        return found == pending.end() || !found->second.validated ? nullptr : &found->second;
+    // The records of `rules`, the last rules made, in order; a missing one has no record.
+    std::vector<MadeRecord> find(const std::vector<const sym::StateRule*>& rules) const {
+        std::vector<MadeRecord> found(rules.size());
+        size_t entry = entries.size();
+        for (size_t i = rules.size(); i-- > 0;) {
+            while (entry > 0 && entries[entry - 1].validation == NONE) --entry;
+            if (entry == 0 || entries[entry - 1].rule != rules[i]) break;
+            const Entry& made = entries[--entry];
+            found[i].validation = &data[made.validation];
+            if (made.conversions != NONE) found[i].conversions = &data[made.conversions];
+        }
+        return found;
     }
 
     void forget() {
-        // Clearing a table keeps its buckets and sweeps them all: one that
-        // grew for a large composition is let go instead.
-        if (pending.bucket_count() > 64)
-            pending = {};
-        else
-            pending.clear();
+        entries.clear();
+        data.clear();
     }
 
-    std::unordered_map<const sym::StateRule*, Pending> pending;
+    std::vector<Entry> entries;
+    std::vector<size_t> data;
     sym::ValidationRecorderScope scope;
 };
 
@@ -93,9 +131,7 @@ void Provenance::model_rule(const sym::StateRule* rule, ModelSource source) {
     origin->over_states = origin->transfer || !rule->states().empty();
     origin->number = _sources.size();
     if (_recorder) {
-        StepLink link;
-        link.shape = rule_shape(*rule);
-        origin->link = PackedLink(link);
+        origin->link = model_link(*rule);
     }
     _sources.push_back(std::move(source));
     keep(rule, std::move(origin));
@@ -105,16 +141,15 @@ void Provenance::composed(const sym::StateConstRule* provider, size_t index, con
                           const std::list<sym::StateRule*>& results) {
     std::shared_ptr<Origin> from = record(provider);
     std::shared_ptr<Origin> into = record(consumer);
+    std::vector<MadeRecord> made = records(results);
+    size_t i = 0;
     for (const sym::StateRule* result : results) {
         auto origin = std::make_shared<Origin>();
         origin->kind = Origin::Kind::COMPOSITION;
         origin->number = index;
         origin->first = from;
         origin->second = into;
-        if (_recorder) {
-            if (const Recorder::Pending* made = _recorder->find(result))
-                origin->link = PackedLink(composition_link(*provider, *consumer, *result, made->validation));
-        }
+        if (_recorder) origin->link = composition_link(*provider, *consumer, *result, made[i++]);
         keep(result, std::move(origin));
     }
     if (_recorder) _recorder->forget();
@@ -148,7 +183,7 @@ void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* varian
     // The variant is made for the premise the original selects.
     origin->number = rule->select();
     origin->first = record(rule);
-    if (_recorder) origin->link = PackedLink(copy_link(*variant));
+    if (_recorder) origin->link = copy_link(*variant);
     keep(variant, std::move(origin));
 }
 
@@ -156,16 +191,14 @@ void Provenance::transferred(const sym::StateTransRule* transfer, const sym::Sta
                              const std::list<sym::StateConstRule*>& results) {
     std::shared_ptr<Origin> through = record(transfer);
     std::shared_ptr<Origin> back = record(final_rule);
+    std::vector<MadeRecord> made = records(results);
+    size_t i = 0;
     for (const sym::StateConstRule* result : results) {
         auto origin = std::make_shared<Origin>();
         origin->kind = Origin::Kind::TRANSFER;
         origin->first = through;
         origin->second = back;
-        if (_recorder) {
-            if (const Recorder::Pending* made = _recorder->find(result))
-                origin->link = PackedLink(
-                    transfer_link(*transfer, *final_rule, *result, made->validation, made->conversions));
-        }
+        if (_recorder) origin->link = transfer_link(*transfer, *final_rule, *result, made[i++]);
         keep(result, std::move(origin));
     }
     if (_recorder) _recorder->forget();
@@ -176,8 +209,7 @@ void Provenance::targeted(const sym::StateConstRule* final_rule, const sym::Stat
     origin->kind = Origin::Kind::TARGET;
     origin->first = record(final_rule);
     if (_recorder) {
-        if (const Recorder::Pending* made = _recorder->find(target))
-            origin->link = PackedLink(target_link(*final_rule, *target, made->validation));
+        origin->link = target_link(*final_rule, *target, _recorder->find({target}).front());
         _recorder->forget();
     }
     keep(target, std::move(origin));
@@ -194,6 +226,12 @@ void Provenance::dropped(const sym::StateRule* rule) {
 }
 
 std::shared_ptr<const Origin> Provenance::origin(const sym::StateRule* rule) const { return record(rule); }
+
+template <class Rule>
+std::vector<MadeRecord> Provenance::records(const std::list<Rule*>& rules) const {
+    if (!_recorder) return {};
+    return _recorder->find(std::vector<const sym::StateRule*>(rules.begin(), rules.end()));
+}
 
 std::shared_ptr<Origin> Provenance::record(const sym::StateRule* rule) const {
     auto found = _live.find(rule);

@@ -108,6 +108,9 @@ private:
     struct Recorder;
 
     std::shared_ptr<Origin> record(const sym::StateRule* rule) const;
+    // What the recorder kept of the rules an operation made, in order.
+    template <class Rule>
+    std::vector<MadeRecord> records(const std::list<Rule*>& rules) const;
     void keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin);
 
     void pend(const sym::StateRule* rule);

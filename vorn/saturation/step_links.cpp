@@ -1,7 +1,6 @@
 #include "vorn/saturation/step_links.h"
 
 #include <algorithm>
-#include <optional>
 
 namespace vorn {
 
@@ -9,219 +8,265 @@ namespace {
 
 using SID = sym::StateRule::SID;
 
+// What the links are built in, kept between calls: a run builds one link
+// for every rule it makes.
+struct Scratch {
+    StepLink link;
+    std::vector<SID> sids;
+    // SIDs before validation, each with what it stands for.
+    std::vector<std::pair<SID, StateRef>> before;
+    // SIDs before validation, each with the state of the made rule it became.
+    std::vector<std::pair<SID, uint32_t>> owner;
+    std::vector<std::pair<uint32_t, StateRef>> grouped;
+
+    static Scratch& get() {
+        thread_local Scratch scratch;
+        return scratch;
+    }
+};
+
 // The SIDs of a rule's states in ascending order: a state's position is where its SID is.
-std::vector<SID> sids(const sym::StateRule& rule) {
-    std::vector<SID> all;
-    all.reserve(rule.states().size());
+const std::vector<SID>& sids(const sym::StateRule& rule, std::vector<SID>& all) {
+    all.clear();
     for (const auto& state : rule.states()) all.push_back(state.first);
     return all;
 }
 
-// The position of a SID among `all`, or none.
-std::optional<uint32_t> position(const std::vector<SID>& all, SID sid) {
+// The position of a SID among `all`, or UINT32_MAX.
+uint32_t position(const std::vector<SID>& all, SID sid) {
     auto found = std::lower_bound(all.begin(), all.end(), sid);
-    if (found == all.end() || *found != sid) return std::nullopt;
-    return static_cast<uint32_t>(found - all.begin());
+    return found == all.end() || *found != sid ? UINT32_MAX : static_cast<uint32_t>(found - all.begin());
 }
 
-// What stood before validation: for SIDs validation began with, the states
-// they stand for.
-using Before = std::vector<std::pair<SID, StateRef>>;
-
-// The states of the made rule from what stood before validation. Validation
-// folds some states into others and renaming then numbers the rest anew in
-// the same order, so the states left are the made rule's, in order. An empty
-// list when the record does not fit the rule.
-std::vector<std::vector<StateRef>> after_validation(Before before, const sym::Validation& validation,
-                                                    const sym::StateRule& made) {
-    // A state may be folded into one that is folded in its turn.
-    auto survivor = [&](SID sid) {
-        for (size_t hops = 0; hops <= validation.folds.size(); ++hops) {
-            auto fold = std::find_if(validation.folds.begin(), validation.folds.end(),
-                                     [&](const auto& f) { return f.first == sid; });
-            if (fold == validation.folds.end()) break;
-            sid = fold->second;
+void fill_shape(const sym::StateRule& rule, RuleShape& shape, std::vector<SID>& all) {
+    shape.premises = static_cast<uint32_t>(rule.knows().size());
+    shape.conversions = rule.type() == sym::StateRule::TRANSFR
+                            ? static_cast<uint32_t>(static_cast<const sym::StateTransRule&>(rule).conversions().size())
+                            : 0;
+    sids(rule, all);
+    shape.process.assign(all.size(), 0);
+    shape.later.clear();
+    for (size_t p = 0; p < rule.partitions().size(); ++p)
+        for (SID sid : rule.partitions()[p].first) {
+            uint32_t at = position(all, sid);
+            if (at != UINT32_MAX) shape.process[at] = static_cast<uint32_t>(p);
         }
-        return sid;
-    };
-    for (auto& entry : before) entry.first = survivor(entry.first);
-    std::stable_sort(before.begin(), before.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<std::vector<StateRef>> states;
-    auto next = before.begin();
-    for (SID sid : validation.states) {
-        if (survivor(sid) != sid) continue;
-        states.emplace_back();
-        for (; next != before.end() && next->first == sid; ++next) states.back().push_back(next->second);
-        if (states.back().empty()) return {};
+    uint32_t a = 0;
+    for (const auto& state : rule.states()) {
+        // Both ascending: one walk finds the positions.
+        uint32_t b = 0;
+        for (SID sid : state.second.second) {
+            while (b < all.size() && all[b] < sid) ++b;
+            if (b == all.size()) break;
+            if (all[b] == sid && b != a && shape.process[b] == shape.process[a]) shape.later.emplace_back(a, b);
+        }
+        ++a;
     }
-    if (next != before.end() || states.size() != made.states().size()) return {};
-    return states;
 }
 
-std::vector<std::vector<uint32_t>> premises(const sym::Validation& validation) {
-    std::vector<std::vector<uint32_t>> all;
-    for (const auto& positions : validation.premises) all.emplace_back(positions.begin(), positions.end());
-    return all;
-}
-
-void add_states(const sym::StateRule& rule, StateRef::From from, Before& before) {
+void add_states(const sym::StateRule& rule, StateRef::From from, Scratch& scratch) {
     uint32_t index = 0;
-    for (const auto& state : rule.states()) before.emplace_back(state.first, StateRef{from, index++});
+    for (const auto& state : rule.states()) scratch.before.emplace_back(state.first, StateRef{from, index++});
 }
 
-}  // namespace
+// The made rule's states and premises from what stood before validation.
+// Validation folds some states into others and renaming then numbers the
+// rest anew in the same order, so the states validation kept are the made
+// rule's, in order. False when the record does not fit the rule.
+bool read_validation(const size_t* record, const sym::StateRule& made, Scratch& scratch) {
+    StepLink& link = scratch.link;
+    size_t kept = *record++;
+    if (kept != made.states().size()) return false;
+    scratch.owner.clear();
+    for (uint32_t state = 0; state < kept; ++state) {
+        scratch.owner.emplace_back(*record++, state);
+        for (size_t folded = *record++; folded > 0; --folded) scratch.owner.emplace_back(*record++, state);
+    }
+    std::sort(scratch.owner.begin(), scratch.owner.end());
+    scratch.grouped.clear();
+    for (const auto& entry : scratch.before) {
+        auto found = std::lower_bound(scratch.owner.begin(), scratch.owner.end(), std::make_pair(entry.first, uint32_t{0}));
+        if (found == scratch.owner.end() || found->first != entry.first) return false;
+        scratch.grouped.emplace_back(found->second, entry.second);
+    }
+    std::stable_sort(scratch.grouped.begin(), scratch.grouped.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    link.refs.clear();
+    link.state_end.clear();
+    auto next = scratch.grouped.begin();
+    for (uint32_t state = 0; state < kept; ++state) {
+        for (; next != scratch.grouped.end() && next->first == state; ++next) link.refs.push_back(next->second);
+        link.state_end.push_back(static_cast<uint32_t>(link.refs.size()));
+    }
+    size_t pairs = *record++;
+    link.positions.clear();
+    link.premise_end.clear();
+    for (uint32_t premise = 0; premise < made.knows().size(); ++premise) {
+        for (; pairs > 0 && record[0] == premise; pairs--, record += 2)
+            link.positions.push_back(static_cast<uint32_t>(record[1]));
+        link.premise_end.push_back(static_cast<uint32_t>(link.positions.size()));
+    }
+    return pairs == 0;
+}
 
-namespace {
+// Starts a link of `made`.
+Scratch& start(const sym::StateRule& made) {
+    Scratch& scratch = Scratch::get();
+    fill_shape(made, scratch.link.shape, scratch.sids);
+    scratch.before.clear();
+    scratch.link.covered.clear();
+    return scratch;
+}
 
 // The counts that open a packed link: states, premises, conversions, later
 // pairs, state references, covered states, premise positions.
 enum Count : size_t { STATES, PREMISES, CONVERSIONS, LATER, REFS, COVERED, POSITIONS, COUNTS };
 
 constexpr uint32_t FROM_SHIFT = 30;
-constexpr uint32_t END = UINT32_MAX;
 
 }  // namespace
 
+std::span<const StateRef> StepLink::state_refs(uint32_t state) const {
+    uint32_t begin = state == 0 ? 0 : state_end.at(state - 1);
+    return {refs.data() + begin, state_end.at(state) - begin};
+}
+
+std::span<const uint32_t> StepLink::premise_positions(uint32_t premise) const {
+    uint32_t begin = premise == 0 ? 0 : premise_end.at(premise - 1);
+    return {positions.data() + begin, premise_end.at(premise) - begin};
+}
+
 PackedLink::PackedLink(const StepLink& link) {
     const RuleShape& shape = link.shape;
-    // A model rule's link has its shape only; a link whose record did not
-    // fit its rule keeps its shape only too.
-    bool linked = link.states.size() == shape.process.size() && link.premises.size() == shape.premises;
-    uint32_t refs = 0, positions = 0;
-    if (linked) {
-        for (const auto& state : link.states) refs += static_cast<uint32_t>(state.size());
-        for (const auto& premise : link.premises) positions += static_cast<uint32_t>(premise.size());
-    }
-    _data = {static_cast<uint32_t>(shape.process.size()), shape.premises, shape.conversions,
-             static_cast<uint32_t>(shape.later.size()), refs, static_cast<uint32_t>(link.covered.size()), positions,
+    bool linked = link.linked();
+    _data = {static_cast<uint32_t>(shape.process.size()),
+             shape.premises,
+             shape.conversions,
+             static_cast<uint32_t>(shape.later.size()),
+             linked ? static_cast<uint32_t>(link.refs.size()) : 0,
+             static_cast<uint32_t>(link.covered.size()),
+             linked ? static_cast<uint32_t>(link.positions.size()) : 0,
              linked ? 1u : 0u};
+    _data.reserve(_data.size() + shape.process.size() + 2 * shape.later.size() + 2 * link.covered.size() +
+                  (linked ? link.refs.size() + link.state_end.size() + link.positions.size() + link.premise_end.size() : 0));
     _data.insert(_data.end(), shape.process.begin(), shape.process.end());
     for (const auto& pair : shape.later) _data.insert(_data.end(), {pair.first, pair.second});
     for (const auto& pair : link.covered) _data.insert(_data.end(), {pair.first, pair.second});
-    if (linked) {
-        // Each state's references and each premise's positions end with a mark.
-        for (const auto& state : link.states) {
-            for (const StateRef& ref : state) _data.push_back(static_cast<uint32_t>(ref.from) << FROM_SHIFT | ref.index);
-            _data.push_back(END);
-        }
-        for (const auto& premise : link.premises) {
-            _data.insert(_data.end(), premise.begin(), premise.end());
-            _data.push_back(END);
-        }
-    }
-    _data.shrink_to_fit();
-}
-
-RuleShape PackedLink::shape() const {
-    RuleShape shape;
-    size_t at = COUNTS + 1;
-    shape.premises = _data[PREMISES];
-    shape.conversions = _data[CONVERSIONS];
-    shape.process.assign(_data.begin() + static_cast<long>(at), _data.begin() + static_cast<long>(at + _data[STATES]));
-    at += _data[STATES];
-    for (uint32_t i = 0; i < _data[LATER]; ++i, at += 2) shape.later.emplace_back(_data[at], _data[at + 1]);
-    return shape;
+    if (!linked) return;
+    _data.insert(_data.end(), link.state_end.begin(), link.state_end.end());
+    for (const StateRef& ref : link.refs) _data.push_back(static_cast<uint32_t>(ref.from) << FROM_SHIFT | ref.index);
+    _data.insert(_data.end(), link.premise_end.begin(), link.premise_end.end());
+    _data.insert(_data.end(), link.positions.begin(), link.positions.end());
 }
 
 StepLink PackedLink::unpack() const {
     StepLink link;
-    link.shape = shape();
-    size_t at = COUNTS + 1 + _data[STATES] + 2 * size_t(_data[LATER]);
+    if (_data.empty()) return link;
+    auto take = [&](size_t& at, size_t n) {
+        auto from = _data.begin() + static_cast<long>(at);
+        at += n;
+        return std::make_pair(from, from + static_cast<long>(n));
+    };
+    size_t at = COUNTS + 1;
+    link.shape.premises = _data[PREMISES];
+    link.shape.conversions = _data[CONVERSIONS];
+    auto process = take(at, _data[STATES]);
+    link.shape.process.assign(process.first, process.second);
+    for (uint32_t i = 0; i < _data[LATER]; ++i, at += 2) link.shape.later.emplace_back(_data[at], _data[at + 1]);
     for (uint32_t i = 0; i < _data[COVERED]; ++i, at += 2) link.covered.emplace_back(_data[at], _data[at + 1]);
     if (_data[COUNTS] == 0) return link;
-    for (uint32_t state = 0; state < _data[STATES]; ++state, ++at) {
-        link.states.emplace_back();
-        for (; _data[at] != END; ++at)
-            link.states.back().push_back(
-                {static_cast<StateRef::From>(_data[at] >> FROM_SHIFT), _data[at] & ((1u << FROM_SHIFT) - 1)});
-    }
-    for (uint32_t premise = 0; premise < _data[PREMISES]; ++premise, ++at) {
-        link.premises.emplace_back();
-        for (; _data[at] != END; ++at) link.premises.back().push_back(_data[at]);
-    }
+    auto ends = take(at, _data[STATES]);
+    link.state_end.assign(ends.first, ends.second);
+    for (uint32_t i = 0; i < _data[REFS]; ++i, ++at)
+        link.refs.push_back({static_cast<StateRef::From>(_data[at] >> FROM_SHIFT), _data[at] & ((1u << FROM_SHIFT) - 1)});
+    auto premise_ends = take(at, _data[PREMISES]);
+    link.premise_end.assign(premise_ends.first, premise_ends.second);
+    auto positions = take(at, _data[POSITIONS]);
+    link.positions.assign(positions.first, positions.second);
     return link;
 }
 
 RuleShape rule_shape(const sym::StateRule& rule) {
     RuleShape shape;
-    shape.premises = static_cast<uint32_t>(rule.knows().size());
-    if (rule.type() == sym::StateRule::TRANSFR)
-        shape.conversions = static_cast<uint32_t>(static_cast<const sym::StateTransRule&>(rule).conversions().size());
-    std::vector<SID> all = sids(rule);
-    shape.process.assign(all.size(), 0);
-    for (size_t p = 0; p < rule.partitions().size(); ++p)
-        for (SID sid : rule.partitions()[p].first)
-            if (auto at = position(all, sid)) shape.process[*at] = static_cast<uint32_t>(p);
-    uint32_t a = 0;
-    for (const auto& state : rule.states()) {
-        for (SID sid : state.second.second) {
-            auto b = position(all, sid);
-            if (b && *b != a && shape.process[*b] == shape.process[a]) shape.later.emplace_back(a, *b);
-        }
-        ++a;
-    }
+    std::vector<SID> all;
+    fill_shape(rule, shape, all);
     return shape;
 }
 
-StepLink composition_link(const sym::StateRule& provider, const sym::StateRule& consumer,
-                          const sym::StateRule& made, const sym::Validation& validation) {
+PackedLink model_link(const sym::StateRule& rule) {
     StepLink link;
-    link.shape = rule_shape(made);
-    Before before;
-    add_states(provider, StateRef::From::FIRST, before);
-    add_states(consumer, StateRef::From::SECOND, before);
-    link.states = after_validation(std::move(before), validation, made);
-    link.premises = premises(validation);
-    return link;
+    link.shape = rule_shape(rule);
+    return PackedLink(link);
 }
 
-StepLink transfer_link(const sym::StateRule& transfer, const sym::StateRule& final_rule, const sym::StateRule& made,
-                       const sym::Validation& validation, const Conversions& conversions) {
-    StepLink link;
-    link.shape = rule_shape(made);
-    Before before;
-    add_states(transfer, StateRef::From::FIRST, before);
-    std::vector<SID> all = sids(final_rule);
+PackedLink composition_link(const sym::StateRule& provider, const sym::StateRule& consumer,
+                            const sym::StateRule& made, const MadeRecord& record) {
+    Scratch& scratch = start(made);
+    add_states(provider, StateRef::From::FIRST, scratch);
+    add_states(consumer, StateRef::From::SECOND, scratch);
+    if (!record.validation || !read_validation(record.validation, made, scratch)) return {};
+    return PackedLink(scratch.link);
+}
+
+PackedLink transfer_link(const sym::StateRule& transfer, const sym::StateRule& final_rule, const sym::StateRule& made,
+                         const MadeRecord& record) {
+    Scratch& scratch = start(made);
+    if (!record.validation || !record.conversions) return {};
+    add_states(transfer, StateRef::From::FIRST, scratch);
+    // The final rule's states but those the conversions replaced, and the copies of their sources.
+    std::vector<SID> all;
+    sids(final_rule, all);
     std::vector<bool> covered(all.size(), false);
-    for (uint32_t c = 0; c < conversions.size(); ++c) {
-        for (SID sid : conversions[c].first) {
-            if (auto at = position(all, sid)) {
-                covered[*at] = true;
-                link.covered.emplace_back(*at, c);
-            }
+    const size_t* at = record.conversions;
+    uint32_t conversions = static_cast<uint32_t>(*at++);
+    for (uint32_t c = 0; c < conversions; ++c) {
+        for (size_t n = *at++; n > 0; --n) {
+            uint32_t state = position(all, *at++);
+            if (state == UINT32_MAX) return {};
+            covered[state] = true;
+            scratch.link.covered.emplace_back(state, c);
         }
-        if (conversions[c].second != 0) before.emplace_back(conversions[c].second, StateRef{StateRef::From::SOURCE, c});
+        if (SID source = *at++) scratch.before.emplace_back(source, StateRef{StateRef::From::SOURCE, c});
     }
     for (uint32_t i = 0; i < all.size(); ++i)
-        if (!covered[i]) before.emplace_back(all[i], StateRef{StateRef::From::SECOND, i});
-    link.states = after_validation(std::move(before), validation, made);
-    link.premises = premises(validation);
-    return link;
+        if (!covered[i]) scratch.before.emplace_back(all[i], StateRef{StateRef::From::SECOND, i});
+    if (!read_validation(record.validation, made, scratch)) return {};
+    return PackedLink(scratch.link);
 }
 
-StepLink target_link(const sym::StateRule& final_rule, const sym::StateRule& made, const sym::Validation& validation) {
-    StepLink link;
-    link.shape = rule_shape(made);
-    std::vector<SID> all = sids(final_rule);
-    Before before;
+PackedLink target_link(const sym::StateRule& final_rule, const sym::StateRule& made, const MadeRecord& record) {
+    Scratch& scratch = start(made);
+    std::vector<SID> all;
+    sids(final_rule, all);
     // Each process keeps its first state, which stands for all of them.
     for (const auto& partition : final_rule.partitions()) {
         if (partition.first.empty()) continue;
         SID kept = *partition.first.begin();
-        for (SID sid : partition.first)
-            if (auto at = position(all, sid)) before.emplace_back(kept, StateRef{StateRef::From::FIRST, *at});
+        for (SID sid : partition.first) {
+            uint32_t state = position(all, sid);
+            if (state != UINT32_MAX) scratch.before.emplace_back(kept, StateRef{StateRef::From::FIRST, state});
+        }
     }
-    link.states = after_validation(std::move(before), validation, made);
-    link.premises = premises(validation);
-    return link;
+    if (!record.validation || !read_validation(record.validation, made, scratch)) return {};
+    return PackedLink(scratch.link);
 }
 
-StepLink copy_link(const sym::StateRule& made) {
-    StepLink link;
-    link.shape = rule_shape(made);
-    for (uint32_t i = 0; i < made.states().size(); ++i) link.states.push_back({{StateRef::From::FIRST, i}});
-    for (uint32_t i = 0; i < made.knows().size(); ++i) link.premises.push_back({i});
-    return link;
+PackedLink copy_link(const sym::StateRule& made) {
+    Scratch& scratch = start(made);
+    StepLink& link = scratch.link;
+    link.refs.clear();
+    link.state_end.clear();
+    link.positions.clear();
+    link.premise_end.clear();
+    for (uint32_t i = 0; i < made.states().size(); ++i) {
+        link.refs.push_back({StateRef::From::FIRST, i});
+        link.state_end.push_back(i + 1);
+    }
+    for (uint32_t i = 0; i < made.knows().size(); ++i) {
+        link.positions.push_back(i);
+        link.premise_end.push_back(i + 1);
+    }
+    return PackedLink(link);
 }
 
 }  // namespace vorn

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "symbolic/srule.h"
-#include "symbolic/validation_record.h"
 
 namespace vorn {
 
@@ -34,21 +34,31 @@ struct StateRef {
 };
 
 // How the states and premises of a rule made by an operation stand for those
-// of the rules it was made from (the first and second of its Origin).
+// of the rules it was made from (the first and second of its Origin). A
+// model rule's link has its shape only.
 struct StepLink {
     RuleShape shape;
-    // For each state of the made rule: the states it stands for (more than
+    // For each state of the made rule, the states it stands for (more than
     // one when validation folded states, or the analysis took a process's
-    // states as one).
-    std::vector<std::vector<StateRef>> states;
+    // states as one): refs from the end of the previous state's on, up to
+    // state_end.
+    std::vector<StateRef> refs;
+    std::vector<uint32_t> state_end;
     // A transfer's: the final rule's states that a conversion replaced, as
     // (state, conversion).
     std::vector<std::pair<uint32_t, uint32_t>> covered;
-    // For each premise of the made rule: the premises it stands for, as
+    // For each premise of the made rule, the premises it stands for, as
     // positions in the list the operation built before validating it (the
     // consumer's premises but the resolved one, then the provider's; the
-    // final rule's, then the transfer rule's; or the rule's own).
-    std::vector<std::vector<uint32_t>> premises;
+    // final rule's, then the transfer rule's; or the rule's own), up to
+    // premise_end.
+    std::vector<uint32_t> positions;
+    std::vector<uint32_t> premise_end;
+
+    // Whether the states and premises stand for others' (not a model rule's).
+    bool linked() const { return state_end.size() == shape.process.size() && premise_end.size() == shape.premises; }
+    std::span<const StateRef> state_refs(uint32_t state) const;
+    std::span<const uint32_t> premise_positions(uint32_t premise) const;
 };
 
 // A StepLink as one array, for a run keeps one per rule it makes.
@@ -60,31 +70,39 @@ public:
 
     bool empty() const { return _data.empty(); }
     StepLink unpack() const;
-    // The made rule's shape only.
-    RuleShape shape() const;
 
 private:
     std::vector<uint32_t> _data;
 };
 
+// What validation (and before it, for a transfer, the transfer) told of a
+// rule it made, in a provenance's buffer; see Provenance.
+struct MadeRecord {
+    // The number of states validation kept, then for each of them in
+    // ascending SID order: its SID, the number of states folded into it and
+    // their SIDs; then the number of pairs (premise after validation,
+    // position before) and the pairs.
+    const size_t* validation = nullptr;
+    // The number of conversions, then for each: the number of states it
+    // replaced, their SIDs, and the SID of the copy of its source state (0
+    // for a creating conversion).
+    const size_t* conversions = nullptr;
+};
+
 RuleShape rule_shape(const sym::StateRule& rule);
+PackedLink model_link(const sym::StateRule& rule);
 
-// What a transfer told of the rule it was building before validation: per
-// conversion, the final rule's SIDs it covered and the SID of the copy of
-// its source state (0 for a creating conversion).
-using Conversions = std::vector<std::pair<std::vector<size_t>, size_t>>;
-
-// The link of a rule that `validation` describes, made from `first` and
-// `second` (either may be null): by composition (first the provider, second
-// the consumer), transfer (first the transfer rule, second the final rule,
-// with `conversions`) or the analysis (first the final rule; each of its
-// processes kept its first state only).
-StepLink composition_link(const sym::StateRule& provider, const sym::StateRule& consumer,
-                          const sym::StateRule& made, const sym::Validation& validation);
-StepLink transfer_link(const sym::StateRule& transfer, const sym::StateRule& final_rule, const sym::StateRule& made,
-                       const sym::Validation& validation, const Conversions& conversions);
-StepLink target_link(const sym::StateRule& final_rule, const sym::StateRule& made, const sym::Validation& validation);
+// The link of `made`, made from `first` and `second`: by composition (first
+// the provider, second the consumer), transfer (first the transfer rule,
+// second the final rule) or the analysis (first the final rule, each of
+// whose processes kept its first state only); an empty link when the record
+// does not fit the rules.
+PackedLink composition_link(const sym::StateRule& provider, const sym::StateRule& consumer,
+                            const sym::StateRule& made, const MadeRecord& record);
+PackedLink transfer_link(const sym::StateRule& transfer, const sym::StateRule& final_rule, const sym::StateRule& made,
+                         const MadeRecord& record);
+PackedLink target_link(const sym::StateRule& final_rule, const sym::StateRule& made, const MadeRecord& record);
 // A copy made without validation, state for state and premise for premise.
-StepLink copy_link(const sym::StateRule& made);
+PackedLink copy_link(const sym::StateRule& made);
 
 }  // namespace vorn
