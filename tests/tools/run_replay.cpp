@@ -147,27 +147,29 @@ Replay replay_run(const ProtocolRun& run, const std::vector<const sym::StateRule
     return replay;
 }
 
+ProtocolRun reordered(const ProtocolRun& run, const std::vector<size_t>& order) {
+    ProtocolRun part;
+    part.status = run.status;
+    part.processes = run.processes;
+    std::vector<size_t> position(run.steps.size(), RunStep::NONE);
+    for (size_t i = 0; i < order.size(); ++i) position[order[i]] = i;
+    for (size_t step : order) {
+        RunStep copy = run.steps.at(step);
+        for (size_t& provider : copy.knowledge)
+            if (provider != RunStep::NONE) provider = position[provider];
+        part.steps.push_back(std::move(copy));
+    }
+    return part;
+}
+
 std::optional<bool> some_order_replays(const ProtocolRun& run, const std::vector<const sym::StateRule*>& model_rules,
                                        const std::vector<std::pair<sym::State*, bool>>& queries, size_t most) {
     size_t n = run.steps.size();
     if (n > most) return std::nullopt;
     std::vector<size_t> order;
     std::vector<bool> placed(n, false);
-    // The steps of `order` as a run of their own, knowledge renumbered.
-    auto prefix = [&]() {
-        ProtocolRun part;
-        std::vector<size_t> position(n, RunStep::NONE);
-        for (size_t i = 0; i < order.size(); ++i) position[order[i]] = i;
-        for (size_t step : order) {
-            RunStep copy = run.steps[step];
-            for (size_t& provider : copy.knowledge)
-                if (provider != RunStep::NONE) provider = position[provider];
-            part.steps.push_back(std::move(copy));
-        }
-        return part;
-    };
     std::function<bool()> extend = [&]() -> bool {
-        if (!replay_run(prefix(), model_rules, queries).holds) return false;
+        if (!replay_run(reordered(run, order), model_rules, queries).holds) return false;
         if (order.size() == n) return true;
         for (size_t step = 0; step < n; ++step) {
             if (placed[step]) continue;

@@ -36,6 +36,10 @@ struct Replay {
 Replay replay_run(const ProtocolRun& run, const std::vector<const sym::StateRule*>& model_rules,
                   const std::vector<std::pair<sym::State*, bool>>& queries);
 
+// The run with its steps in `order` (positions of the run's steps), the
+// steps that provide knowledge renumbered.
+ProtocolRun reordered(const ProtocolRun& run, const std::vector<size_t>& order);
+
 // Whether some order of the run's steps replays (trying every order, each
 // step after the steps whose conclusions it takes); none when the run has
 // more than `most` steps.
