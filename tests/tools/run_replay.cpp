@@ -259,6 +259,12 @@ OutlineCheck check_outlines(const std::string& model, const std::string& text, c
             if (some && *some) ++check.no_order_but_run;
             continue;
         }
+        if (outline.status == ProtocolRun::Status::NO_RECORD) {
+            // Every rule of an explained run has its record: one missing is a fault.
+            check.holds = false;
+            failures << "  target " << t + 1 << ": no record of the states of its steps\n";
+            continue;
+        }
         if (outline.status != ProtocolRun::Status::RUN) {
             ++check.not_worked_out;
             continue;

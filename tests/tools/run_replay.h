@@ -75,6 +75,7 @@ struct OutlineCheck {
     size_t no_order = 0;
     // Of those, the ones for which some order of the same steps replays.
     size_t no_order_but_run = 0;
+    // Runs too long to work out.
     size_t not_worked_out = 0;
     std::string line;
 };

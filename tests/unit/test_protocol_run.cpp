@@ -82,6 +82,8 @@ TEST_F(OutlineRun, AStepTakenAgainAfterAResetIsListedAgainAndNoTwoStepsOfTheRunC
     ASSERT_EQ(runs[0].status, vorn::ProtocolRun::Status::RUN);
     EXPECT_EQ(lines(runs[0]), (std::vector<int>{10, 12, 13, 15, 9, 12, 13}));
     EXPECT_EQ(runs[0].processes, 1u);
+    // A run longer than asked for is not worked out.
+    EXPECT_EQ(vorn::protocol_run(run.derivations[0], 6).status, vorn::ProtocolRun::Status::TOO_LONG);
     vorn::Replay outline = replay(runs[0]);
     EXPECT_TRUE(outline.holds) << outline.problem;
     // Each step needs the one before it: a state it enters or the knowledge it derives.

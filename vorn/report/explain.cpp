@@ -143,7 +143,8 @@ std::string run_outline(const Derivation& derivation, const Provenance& provenan
                 needs += (i == 0 ? "" : i + 1 == run.cycle.size() ? " and " : ", ") + line(i) + " before " + line(i + 1);
             return "  none: the derivation needs " + needs + ", so no order of its steps keeps its orderings\n";
         }
-        case ProtocolRun::Status::TOO_LONG: return "  not worked out: the run has too many steps\n";
+        case ProtocolRun::Status::TOO_LONG:
+            return "  not worked out: the run has more than " + std::to_string(max_run_steps) + " steps\n";
         case ProtocolRun::Status::NO_RECORD: return "  not worked out: no record of the states of its steps\n";
     }
     std::string outline;

@@ -48,8 +48,12 @@ struct ProtocolRun {
     std::vector<const Origin*> cycle;
 };
 
+// Longer runs are not worked out: a derivation that uses its rules many times
+// over is no run to read.
+constexpr size_t max_run_steps = 5000;
+
 // The run of a derivation whose provenance follows states. Steps left in
 // any order by the derivation keep the order of the derivation's steps.
-ProtocolRun protocol_run(const Derivation& derivation, size_t max_steps = 20000);
+ProtocolRun protocol_run(const Derivation& derivation, size_t max_steps = max_run_steps);
 
 }  // namespace vorn
