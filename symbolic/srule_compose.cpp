@@ -7,6 +7,7 @@
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
+#include "symbolic/validation_record.h"
 
 namespace sym {
 
@@ -126,6 +127,8 @@ void StateConstRule::compose(size_t index, const StateRule* rule, const std::fun
 size_t StateConstRule::count_compositions(size_t index, const StateRule* rule) const {
     std::unique_ptr<Candidates> all = candidates(index, rule);
     if (!all) return 0;
+    // Counted rules are thrown away: nothing to record of them.
+    ValidationRecorderScope unrecorded(nullptr);
     size_t count = 0;
     for (const Mapping& mapping : all->mappings) {
         std::unique_ptr<StateRule> built(build(mapping, all->unifier, index, rule));

@@ -209,7 +209,8 @@ ExplainedRun run_explained(const std::string& text, const Options& options) {
         record_parsed_model(*run.provenance);
         run.observers = std::make_unique<Observers>(std::vector<Observer*>{&watch, run.provenance.get()});
         run.engine = std::make_unique<Algorithm>(run.observers.get());
-        run.engine->trace_to(&null_stream());
+        // A report-only run defers its compositions, as vorn -q does.
+        run.engine->trace_to(options.report_only ? nullptr : &null_stream());
         run.engine->close_const_rule(raw_const_rules);
         run.engine->close_trans_rule(raw_trans_rules);
         run.engine->complete();
