@@ -346,6 +346,7 @@ StateRule* StateTransRule::map(const Unifier& unifier, Index except) const {
     rule->_partitions = _partitions;
     rule->_latest = _latest;
     rule->_latest_from_providers = _latest_from_providers;
+    rule->_source = _source;
     return rule.release();
 }
 

@@ -246,6 +246,26 @@ public:
     StateConstRule* transfer(const Mapping& mappings, Unifier unifier, const ConversionMap& mC,
                              const StateConstRule* rule) const;
 
+    // What transfer(rule) yields nothing for because `rule` names a process
+    // for some of this step's conversions but cannot name a distinct one for
+    // each: for each way of giving the conversions it lacks (`lacking`, as
+    // few as need be) a process of their own, in their target states, the
+    // rules carried back through this step from `rule` with those processes
+    // added. The added processes hold at the end of `rule`, so each rule
+    // made also names their source states before the step. Only the ways
+    // that yield rules are listed; nothing when the step is not partial for
+    // `rule`.
+    struct Partial {
+        std::vector<size_t> lacking;
+        std::list<StateConstRule*> rules;
+    };
+    std::vector<Partial> transfer_partial(const StateConstRule* rule) const;
+
+    // The rule of the model this one comes from, as the front end numbers
+    // them (0 when not known); the rules made from it (map) keep it.
+    size_t source() const { return _source; }
+    void set_source(size_t source) { _source = source; }
+
     bool imply(const StateTransRule* rule) const;
     bool imply_reference(const StateTransRule* rule) const;
 
@@ -256,6 +276,13 @@ protected:
 
 private:
     friend class StateConstRule;
+
+    // The processes of `rule` that the target state of conversion `index`
+    // may be: the first one with the same key, or else all of the same name.
+    std::vector<size_t> process_candidates(size_t index, const StateConstRule* rule) const;
+    // A copy of `rule` with a new process in the target state of each
+    // conversion of `conversions`, renamed apart; null when it is not valid.
+    StateConstRule* with_target_processes(const StateConstRule* rule, const std::vector<size_t>& conversions) const;
 
     // Whether the latest states, taken over from the rules that derived the
     // knowledge the step needs, hold before the step rather than at it: they
@@ -268,6 +295,7 @@ private:
     // step needs (the step itself named no state): they hold when that
     // knowledge was derived, which may be before the step.
     bool _latest_from_providers = false;
+    size_t _source = 0;
 };
 
 }  // namespace sym

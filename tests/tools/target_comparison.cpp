@@ -92,7 +92,7 @@ ComparedRun run_for_comparison(const std::string& text, const Options& options) 
     try {
         scan_string(text);
         parse_model();
-        run.engine = std::make_unique<Algorithm>(&monitor);
+        run.engine = std::make_unique<Algorithm>(&monitor, options.settings);
         run.engine->trace_to(options.report_only ? nullptr : &null_stream());
         run.engine->close_const_rule(raw_const_rules);
         run.engine->close_trans_rule(raw_trans_rules);

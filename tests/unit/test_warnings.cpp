@@ -184,8 +184,8 @@ TEST_F(Warnings, PartialStep) {
     const std::string queries = "% A(a[], p[]) * false;\n% B(b[], p[]) * false;\n";
     std::vector<std::string> lines = found(step + "! -[ A(a[], q[]) ]-> E(a[]);\n" + queries, vorn::partial_steps);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "3:6 this rule is never carried back through the step at line 2: it also moves 'B', which "
-                        "this rule does not name");
+    EXPECT_EQ(lines[0], "3:6 this rule is never carried back through the step at line 2: the step also moves a "
+                        "process into a state like 'B(b[], q[])', which this rule does not name");
     // Both processes named (B in any mode).
     EXPECT_EQ(count(step + "! -[ A(a[], q[]), B(b[], y) ]-> E(a[]);\n" + queries, vorn::partial_steps), 0u);
     // Neither named: the step does not concern the rule.
@@ -209,6 +209,67 @@ TEST_F(Warnings, PartialStep) {
                     "! -[ A(a[], q[]) ]-> E(a[]);\n% A(a[], p[]) * false;\n",
                     vorn::partial_steps),
               1u);
+}
+
+// The goal names no state; the rule that gives the attacker its knowledge
+// holds the process in A. The rules derived from the goal never hold a B.
+TEST_F(Warnings, PartialStepThroughTheProviders) {
+    const std::string step = "$ A(*id, m); $ B(*id, m); $ E(x);\n"
+                             "? -[ ]-> <A([a], p[]), A([a], q[])>, <B([a], p[]), B([a], r[])>;\n"
+                             "! -[ A([a], q[]) ]-> k(half([a]));\n";
+    std::vector<std::string> lines = found(step + "! k(half([a])) -[ ]-> E([a]);\n", vorn::partial_steps);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "4:23 the rules derived from this one may hold a state like 'A([a], q[])', which the step at "
+                        "line 2 leads to, but never a state like 'B([a], r[])', to which it moves another process: "
+                        "such rules are never carried back through it");
+    // A provider of the other process's state too.
+    EXPECT_EQ(count(step + "! -[ B([b], r[]) ]-> k(other([b]));\n! k(half([a])), k(other([b])) -[ ]-> E([a]);\n",
+                    vorn::partial_steps),
+              0u);
+    // The provider's state is never one the step leads to.
+    EXPECT_EQ(count("$ A(*id, m); $ B(*id, m); $ E(x);\n"
+                    "? -[ ]-> <A([a], p[]), A([a], q[])>, <B([a], p[]), B([a], r[])>;\n"
+                    "! -[ A([a], s[]) ]-> k(half([a]));\n! k(half([a])) -[ ]-> E([a]);\n",
+                    vorn::partial_steps),
+              0u);
+}
+
+// Knowledge that rules need and that no rule that can apply gives.
+TEST_F(Warnings, UnproducedKnowledge) {
+    std::vector<std::string> lines = found("$ E(x); ! k(c[]) -[ ]-> E(c[]);\n", vorn::unproduced_knowledge);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "1:11 no rule concludes knowledge that may match 'k(c[])', so the attacker never knows it "
+                        "and this rule can never apply: the attacker knows a constant only when a rule gives it, as "
+                        "'! -[ ]-> k(c[]);' does");
+    EXPECT_EQ(count("$ E(x); ! -[ ]-> k(c[]); ! k(c[]) -[ ]-> E(c[]);\n", vorn::unproduced_knowledge), 0u);
+    // A variable is provided by the attacker, a configuration may be left to it.
+    EXPECT_EQ(count("$ E(x); $ S(*i, v); ! k(x) -[ S(s[], x) ]-> E(x); ! k(|c|) -[ S(s[], |c|) ]-> E(|c|);\n",
+                    vorn::unproduced_knowledge),
+              0u);
+    // A conclusion of a variable, or of a term with variables, may match.
+    EXPECT_EQ(count("$ E(x); ! k(pair(x, y)) -[ ]-> k(x); ! -[ ]-> k(pair(a[], b[])); ! k(a[]) -[ ]-> E(a[]);\n",
+                    vorn::unproduced_knowledge),
+              0u);
+    // A rule that gives it but can never apply itself, and a chain of them.
+    lines = found("$ E(x);\n! k(b[]) -[ ]-> k(f(a[]));\n! k(f(x)) -[ ]-> k(g(x));\n! k(g(a[])) -[ ]-> E(a[]);\n",
+                  vorn::unproduced_knowledge);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "3:3 knowledge that may match 'k(f(x))' is concluded only by the rules of line 2, which can "
+                        "never apply themselves, so this rule can never apply either");
+    // A nonce is resolved too; a transfer rule's premise counts.
+    lines = found("$ E(x); $ S(*i, v);\n? k([n]) -[ ]-> <S(s[], a[]), S(s[], b[])>;\n", vorn::unproduced_knowledge);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("this transfer rule can never apply"), std::string::npos);
+    // A name like one the conclusions hold: the note points at it.
+    parse("$ E(x);\n! -[ ]-> k(secret[]);\n! k(secert[]) -[ ]-> E(a[]);\n");
+    std::vector<Diagnostic> found_here = vorn::unproduced_knowledge(vorn::model_outline);
+    ASSERT_EQ(found_here.size(), 1u);
+    ASSERT_EQ(found_here[0].notes.size(), 1u);
+    EXPECT_EQ(found_here[0].notes[0].span->line, 2);
+    EXPECT_EQ(found_here[0].notes[0].message, "knowledge of 'secret' is concluded here: a misspelling?");
+    // Two numbers of arguments are left to mixed-arity.
+    EXPECT_EQ(count("$ E(x); ! -[ ]-> k(pair(a[], b[])); ! k(pair(x)) -[ ]-> E(x);\n", vorn::unproduced_knowledge),
+              0u);
 }
 
 TEST_F(Warnings, SettingsChooseAndPromote) {

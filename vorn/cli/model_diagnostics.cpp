@@ -22,7 +22,7 @@ bool color_wanted(ColorChoice choice) {
 std::string shown_model_name(const std::string& model) { return model == "-" ? "<stdin>" : model; }
 
 ModelDiagnostics::ModelDiagnostics(const Options& options, std::string_view text, std::ostream& out)
-    : _settings(options.warnings), _writer(shown_model_name(options.model), text, color_wanted(options.color), out) {}
+    : _settings(options.warnings), _engine(options.settings), _writer(shown_model_name(options.model), text, color_wanted(options.color), out) {}
 
 void ModelDiagnostics::unknown_character(const Span& span) {
     if (!_settings.enabled(WarningId::UNKNOWN_CHARACTER)) return;
@@ -78,6 +78,19 @@ Observer* ModelDiagnostics::failure_watch(const Provenance& provenance) {
     return _watch.get();
 }
 
+Observer* ModelDiagnostics::partial_step_watch(const Settings& settings) {
+    if (!_settings.enabled(WarningId::PARTIAL_STEP) && !settings.partial_steps) return nullptr;
+    _partial_steps = std::make_unique<PartialStepWatch>();
+    return _partial_steps.get();
+}
+
+bool ModelDiagnostics::analysis_ended() {
+    if (!_partial_steps) return false;
+    size_t errors = _writer.errors();
+    for (const Diagnostic& d : partial_step_diagnostics(model_outline, _settings, *_partial_steps)) _writer.report(d);
+    return _writer.errors() > errors;
+}
+
 void ModelDiagnostics::failed(const common::UserError& error) {
     if (!_in_analysis) return;
     std::optional<FailureSite> site;
@@ -89,7 +102,7 @@ void ModelDiagnostics::failed(const common::UserError& error) {
         auto now = std::chrono::steady_clock::now();
         auto budget = std::max<std::chrono::steady_clock::duration>(std::chrono::seconds(2),
                                                                      3 * (now - _analysis_start));
-        site = replay_failure(std::string(_writer.text()), now + budget);
+        site = replay_failure(std::string(_writer.text()), now + budget, _engine);
     }
     _writer.report(engine_error(model_outline, error, site));
 }

@@ -10,6 +10,7 @@
 #include "vorn/cli/options.h"
 #include "vorn/model/diagnostics.h"
 #include "vorn/saturation/engine_failure.h"
+#include "vorn/saturation/partial_steps.h"
 #include "vorn/saturation/provenance.h"
 
 namespace vorn {
@@ -37,6 +38,12 @@ public:
     // error, for a run that records origins anyway (--explain, --graph); it
     // must come after `provenance` among the run's observers.
     Observer* failure_watch(const Provenance& provenance);
+    // An observer that gathers the partial steps of the run, when the warning
+    // partial-step is on or the settings carry such steps back; null otherwise.
+    Observer* partial_step_watch(const Settings& settings);
+    // After the analysis: shows what that observer gathered; true when
+    // -Werror has made an error of a warning.
+    bool analysis_ended();
     // Shows where a model error that ended the run comes from. The errors
     // found while reading were shown already; one found by the engine is
     // traced to the model's rules, by a second run when no origins were kept.
@@ -48,8 +55,11 @@ private:
     void unknown_character(const Span& span);
 
     WarningSettings _settings;
+    // The engine's settings, for a second run.
+    Settings _engine;
     DiagnosticWriter _writer;
     std::unique_ptr<FailureWatch> _watch;
+    std::unique_ptr<PartialStepWatch> _partial_steps;
     bool _in_analysis = false;
     std::chrono::steady_clock::time_point _analysis_start;
     size_t _unknown_characters = 0;

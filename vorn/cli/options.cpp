@@ -31,7 +31,8 @@ enum class Kind {
     VERSION,
     CHECK,
     COLOR,
-    EXPECT
+    EXPECT,
+    PARTIAL_STEPS
 };
 
 struct Definition {
@@ -52,6 +53,7 @@ const std::vector<Definition>& definitions() {
         {"help", 'h', false, Kind::HELP},               {"version", 0, false, Kind::VERSION},
         {"check", 0, false, Kind::CHECK},               {"color", 0, false, Kind::COLOR},
         {"expect", 0, true, Kind::EXPECT},
+        {"partial-steps", 0, false, Kind::PARTIAL_STEPS},
     };
     return all;
 }
@@ -74,6 +76,7 @@ std::string apply(const Definition& option, const std::string& value, Options& o
         case Kind::GRAPH: options.graph = value; break;
         case Kind::GROWTH: options.growth = true; break;
         case Kind::CHECK: options.check = true; break;
+        case Kind::PARTIAL_STEPS: options.settings.partial_steps = true; break;
         case Kind::COLOR:
             // --color alone means always, as in GNU tools.
             if (value.empty() || value == "always")
@@ -272,7 +275,7 @@ std::string help_text() {
            "                         error is a terminal and NO_COLOR is not set\n"
            "  -w                     print no warnings\n"
            "  -Werror                make every warning an error: exit status 1 before\n"
-           "                         the analysis\n"
+           "                         the analysis (after it for what the run finds)\n"
            "  -WNAME, -Wno-NAME      turn the warning NAME on (the default) or off\n"
            "  -Werror=NAME           turn the warning NAME on and make it an error\n"
            "  -Wno-error=NAME        never make the warning NAME an error\n"
@@ -285,6 +288,9 @@ std::string help_text() {
            "                         rules they descend from, the deepest terms held and\n"
            "                         the model rules that nest them, the states whose\n"
            "                         keys keep changing\n"
+           "      --partial-steps    carry a final rule back through a step that moves\n"
+           "                         processes it does not all name, with a process added\n"
+           "                         for each it lacks (see the warning partial-step)\n"
            "  -h, --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "      --                 end of the options: the next argument is MODEL\n"

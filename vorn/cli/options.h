@@ -8,6 +8,7 @@
 #include "vorn/model/diagnostics.h"
 #include "vorn/model/warnings.h"
 #include "vorn/report/verdict.h"
+#include "vorn/saturation/settings.h"
 
 namespace vorn {
 
@@ -43,6 +44,8 @@ struct Options {
     bool growth = false;
     // The verdict the exit status is to compare with.
     Expectation expect = Expectation::NONE;
+    // How the engine saturates.
+    Settings settings;
 };
 
 // The longest time limit accepted, in seconds.

@@ -143,10 +143,10 @@ int run_status(int stopped, int signal, Agreement agreement) {
     return stopped;
 }
 
-// Prints the report of a saturation, writes the result files and the verdict
-// line; answers the exit status.
+// Prints the report of a saturation, the warnings about the run, writes the
+// result files and the verdict line; answers the exit status.
 int report(const Options& options, ResultFiles& files, Algorithm& algorithm, const RunMonitor& monitor,
-           const Provenance* provenance, Growth* growth, const timeval& start) {
+           const Provenance* provenance, Growth* growth, ModelDiagnostics& diagnostics, const timeval& start) {
     timeval end;
     // The report could not reach its reader: the caller says so.
     if (monitor.stop() == RunMonitor::Stop::WRITE_FAILED) return 1;
@@ -166,8 +166,11 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
     Verdict verdict =
         judge(algorithm.target_rules(), query_lines(), stop_cause(limit, monitor.stop_signal()));
 
-    // The verdict comes last, after everything the report prints.
+    // The verdict comes last, after everything the report prints and the
+    // warnings about the run.
     if (report_sink() != nullptr) report_sink()->flush_all();
+    // Under -Werror, a warning about the run fails a run that went well.
+    bool failed_by_warning = diagnostics.analysis_ended();
     std::cerr << verdict_line(shown_model_name(options.model), verdict) << std::flush;
 
     std::string error;
@@ -182,7 +185,8 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
         std::cerr << error << std::flush;
         return 1;
     }
-    return run_status(stopped, monitor.stop_signal(), as_expected(verdict.kind, options.expect));
+    int status = run_status(stopped, monitor.stop_signal(), as_expected(verdict.kind, options.expect));
+    return failed_by_warning && status == 0 ? 1 : status;
 }
 
 // Parses the scanned model, saturates it, prints the report (and the
@@ -215,19 +219,24 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
     // How each rule was made is kept only when it is asked for.
     std::unique_ptr<Provenance> provenance;
     std::unique_ptr<Growth> growth;
-    std::unique_ptr<Observers> both;
-    Observer* observer = &monitor;
+    std::vector<Observer*> observers{&monitor};
     if (options.explain || files.graph || options.growth) {
         provenance = std::make_unique<Provenance>(options.explain);
         record_parsed_model(*provenance);
-        std::vector<Observer*> observers{&monitor, provenance.get(), diagnostics.failure_watch(*provenance)};
-        // Last: it takes every rule it is shown for admission as held.
-        if (options.growth) observers.push_back((growth = std::make_unique<Growth>(*provenance)).get());
-        both = std::make_unique<Observers>(observers);
-        observer = both.get();
+        observers.push_back(provenance.get());
+        observers.push_back(diagnostics.failure_watch(*provenance));
+    }
+    if (Observer* partial_steps = diagnostics.partial_step_watch(options.settings)) observers.push_back(partial_steps);
+    // Last: it takes every rule it is shown for admission as held.
+    if (options.growth) observers.push_back((growth = std::make_unique<Growth>(*provenance)).get());
+    std::unique_ptr<Observers> all;
+    Observer* observer = &monitor;
+    if (observers.size() > 1) {
+        all = std::make_unique<Observers>(observers);
+        observer = all.get();
     }
     diagnostics.analysis_starts();
-    Algorithm algorithm(observer);
+    Algorithm algorithm(observer, options.settings);
     if (options.report_only) algorithm.trace_to(nullptr);
     try {
         {
@@ -238,7 +247,7 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
             algorithm.complete();
         }
         monitor.end_progress();
-        return report(options, files, algorithm, monitor, provenance.get(), growth.get(), start);
+        return report(options, files, algorithm, monitor, provenance.get(), growth.get(), diagnostics, start);
     } catch (const std::bad_alloc&) {
         // The engine still holds what it made; it is freed on the way out.
         throw OutOfMemory{algorithm.rule_count()};

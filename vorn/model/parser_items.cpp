@@ -195,6 +195,8 @@ void Parser::rule() {
     build_rule(outline, _report, [&] {
         trans_rule(std::move(premises), std::move(held), std::move(conversions), std::move(source));
     });
+    // The engine's warnings about a step find it by its place among the rules.
+    raw_trans_rules.back()->set_source(model_outline.rules.size() + 1);
     model_outline.rules.push_back(std::move(outline));
 }
 

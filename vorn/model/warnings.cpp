@@ -50,7 +50,7 @@ const std::vector<WarningInfo>& warning_table() {
         {WarningId::UNUSED_DECLARATION, "unused-declaration", "a declared event or state that nothing uses", true},
         {WarningId::MISSPELLING, "misspelling", "a constant or function used once, named like another", true},
         {WarningId::MIXED_ARITY, "mixed-arity", "a name used with two numbers of arguments", true},
-        {WarningId::UNPRODUCED, "unproduced", "a state or event that rules need and nothing produces", true},
+        {WarningId::UNPRODUCED, "unproduced", "knowledge, a state or an event that nothing produces", true},
         {WarningId::UNMATCHED_QUERY, "unmatched-query", "an access query that no rule's state can match", true},
         {WarningId::PARTIAL_STEP, "partial-step", "a rule that names only some processes of a step", true},
     };
@@ -330,6 +330,7 @@ std::vector<Diagnostic> unproduced_requirements(const Outline& outline) {
             found.push_back(std::move(d));
         }
     }
+    for (Diagnostic& d : unproduced_knowledge(outline)) found.push_back(std::move(d));
     std::stable_sort(found.begin(), found.end(),
                      [](const Diagnostic& a, const Diagnostic& b) { return a.span->offset < b.span->offset; });
     return found;
@@ -411,42 +412,67 @@ std::vector<const FactOutline*> states_to_come(const Outline& outline, const Rul
 
 std::vector<Diagnostic> partial_steps(const Outline& outline) {
     std::vector<Diagnostic> found;
+    auto may_hold = [&](const std::vector<const FactOutline*>& states, const FactOutline& target) {
+        return std::any_of(states.begin(), states.end(),
+                           [&](const FactOutline* state) { return may_unify(outline, *state, target); });
+    };
     for (size_t t = 0; t < outline.rules.size(); ++t) {
         const RuleOutline& step = outline.rules[t];
         if (!step.transfer || step.conversions.size() < 2) continue;
         for (const RuleOutline& rule : outline.rules) {
             if (rule.transfer || !rule.conclusion || rule.conclusion->kind != FactOutline::Kind::EVENT) continue;
+            std::vector<const FactOutline*> own;
+            for (const FactOutline& state : rule.states) own.push_back(&state);
+            // A state of the rule itself that a conversion leads to.
             const FactOutline* named = nullptr;
-            const ConversionOutline* missing = nullptr;
+            for (const ConversionOutline& conversion : step.conversions) {
+                for (const FactOutline* state : own) {
+                    if (named == nullptr && may_unify(outline, *state, conversion.to)) named = state;
+                }
+            }
             std::vector<const FactOutline*> to_come;
             bool to_come_known = false;
-            for (const ConversionOutline& conversion : step.conversions) {
-                bool is_named = false;
-                for (const FactOutline& state : rule.states) {
-                    if (!may_unify(outline, state, conversion.to)) continue;
-                    is_named = true;
-                    if (named == nullptr) named = &state;
-                    break;
+            auto states_may_come = [&]() -> const std::vector<const FactOutline*>& {
+                if (!to_come_known) to_come = states_to_come(outline, rule, t);
+                to_come_known = true;
+                return to_come;
+            };
+            // Otherwise a state that the rules derived from it may come to
+            // hold, from the rules that provide their knowledge.
+            const ConversionOutline* reached = nullptr;
+            if (named == nullptr) {
+                for (const ConversionOutline& conversion : step.conversions) {
+                    if (may_hold(states_may_come(), conversion.to)) {
+                        reached = &conversion;
+                        break;
+                    }
                 }
-                if (is_named || missing != nullptr) continue;
-                if (!to_come_known) {
-                    to_come = states_to_come(outline, rule, t);
-                    to_come_known = true;
-                }
-                bool may_come = std::any_of(to_come.begin(), to_come.end(), [&](const FactOutline* state) {
-                    return may_unify(outline, *state, conversion.to);
-                });
-                if (!may_come) missing = &conversion;
+                if (reached == nullptr) continue;
             }
-            if (named == nullptr || missing == nullptr) continue;
+            const ConversionOutline* missing = nullptr;
+            for (const ConversionOutline& conversion : step.conversions) {
+                if (may_hold(own, conversion.to) || may_hold(states_may_come(), conversion.to)) continue;
+                missing = &conversion;
+                break;
+            }
+            if (missing == nullptr) continue;
             Diagnostic d;
-            d.span = named->whole;
-            std::string moved = name_text(outline, missing->to.name);
-            d.message = "this rule is never carried back through the step at line " +
-                        std::to_string(step.marker.line) + ": it also moves '" + moved +
-                        "', which this rule does not name";
-            d.notes.push_back({missing->to.whole, "the step moves '" + moved +
-                                                      "' here; name every process it moves in the rule's states"});
+            std::string lacked = "'" + fact_text(outline, missing->to) + "'";
+            std::string line = std::to_string(step.marker.line);
+            if (named != nullptr) {
+                d.span = named->whole;
+                d.message = "this rule is never carried back through the step at line " + line +
+                            ": the step also moves a process into a state like " + lacked +
+                            ", which this rule does not name";
+            } else {
+                d.span = rule.conclusion->whole;
+                d.message = "the rules derived from this one may hold a state like '" +
+                            fact_text(outline, reached->to) + "', which the step at line " + line +
+                            " leads to, but never a state like " + lacked +
+                            ", to which it moves another process: such rules are never carried back through it";
+            }
+            d.notes.push_back({missing->to.whole, "the step moves a process into " + lacked +
+                                                      " here; name every process the step moves in the rule's states"});
             found.push_back(std::move(d));
         }
     }

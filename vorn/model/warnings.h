@@ -81,6 +81,8 @@ std::vector<Diagnostic> unused_declarations(const Outline& outline);
 std::vector<Diagnostic> misspellings(const Outline& outline);
 std::vector<Diagnostic> mixed_arities(const Outline& outline);
 std::vector<Diagnostic> unproduced_requirements(const Outline& outline);
+// The part of unproduced_requirements about knowledge premises.
+std::vector<Diagnostic> unproduced_knowledge(const Outline& outline);
 std::vector<Diagnostic> unmatched_queries(const Outline& outline);
 std::vector<Diagnostic> partial_steps(const Outline& outline);
 

@@ -340,7 +340,7 @@ void Algorithm::complete() {
             }
             std::list<StateConstRule*> results;
             try {
-                results = transfer->transfer(*final_rule);
+                results = transfer_final(transfer, *final_rule);
             } catch (const sym::Abandoned&) {
                 _stopped = true;
                 break;

@@ -10,6 +10,7 @@
 
 #include "symbolic/srule.h"
 #include "vorn/saturation/held_index.h"
+#include "vorn/saturation/settings.h"
 #include "vorn/saturation/work_queue.h"
 
 namespace vorn {
@@ -24,6 +25,19 @@ struct Watch;
 
 // What the engine was doing with two rules when a model error came up.
 enum class Meeting { COMPOSITION, IMPLICATION, TRANSFER, ACCESS };
+
+// A final rule that names a process for some of the conversions of a transfer
+// rule but not one for each: carrying it back through the step makes nothing.
+struct PartialStep {
+    // The conversions it lacks a process for, over every way of choosing them
+    // that would have made rules, in ascending order.
+    std::vector<size_t> lacking;
+    // The rules the step makes once the rule names those processes too.
+    size_t rules = 0;
+    // Whether they were made and saturated (Settings::partial_steps), or
+    // only counted and lost.
+    bool carried = false;
+};
 
 // Watches a run from outside the engine: limits, progress and the record of
 // how each rule was made live in observers, so the engine knows nothing of
@@ -62,6 +76,13 @@ public:
     virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
                              const std::list<sym::StateConstRule*>& /*results*/) {}
     virtual void targeted(const sym::StateConstRule* /*final_rule*/, const sym::StateRule* /*target*/) {}
+    // Whether partial_step() is to be called: the engine then also counts
+    // the rules that a partial step loses, which costs a transfer each.
+    virtual bool wants_partial_steps() const { return false; }
+    // A final rule met a transfer rule that moves processes it does not all
+    // name (see PartialStep); called when the step would make rules for it.
+    virtual void partial_step(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
+                              const PartialStep& /*step*/) {}
     // A rule is about to be deleted while the engine runs: rejected, implied
     // by a newcomer, or left in a queue when the saturation stopped.
     virtual void dropped(const sym::StateRule*) {}
@@ -82,7 +103,8 @@ class Algorithm {
 public:
     Algorithm() = default;
     // The observer (or null) must outlive the engine's runs; the engine does not own it.
-    explicit Algorithm(Observer* observer) : _observer(observer) {}
+    explicit Algorithm(Observer* observer, const Settings& settings = {})
+        : _observer(observer), _settings(settings) {}
     // The closure trace goes to `trace`, or nowhere when it is null: no rule
     // is then turned into text. Standard output by default.
     void trace_to(std::ostream* trace) { _trace = trace; }
@@ -135,6 +157,10 @@ private:
     void close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue<Rule>&));
     void const_step(WorkQueue<sym::StateConstRule>& rules);
     void trans_step(WorkQueue<sym::StateTransRule>& rules);
+    // The rules carried back from a final rule through a transfer rule; for a
+    // partial step, what the settings and the observer ask for.
+    std::list<sym::StateConstRule*> transfer_final(const sym::StateTransRule* transfer,
+                                                   const sym::StateConstRule* final_rule);
 
     // Held rules that deferred compositions still need.
     std::unique_ptr<Pins> _pins = std::make_unique<Pins>();
@@ -155,6 +181,7 @@ private:
     std::vector<FeatureIndex::Slot> _partners;
 
     Observer* _observer = nullptr;
+    Settings _settings;
     std::ostream* _trace = &std::cout;
     bool _stopped = false;
     size_t _tried = 0;

@@ -123,7 +123,8 @@ std::string plain(const common::UserError& error) {
 
 }  // namespace
 
-std::optional<FailureSite> replay_failure(const std::string& text, std::chrono::steady_clock::time_point deadline) {
+std::optional<FailureSite> replay_failure(const std::string& text, std::chrono::steady_clock::time_point deadline,
+                                          const Settings& settings) {
     release_model();
     sym::namer = sym::_Namer();
     sym::StateRule::_sid = 0;
@@ -138,7 +139,7 @@ std::optional<FailureSite> replay_failure(const std::string& text, std::chrono::
         FailureWatch watch(provenance);
         watch.set_deadline(deadline);
         Observers both({&provenance, &watch});
-        Algorithm algorithm(&both);
+        Algorithm algorithm(&both, settings);
         try {
             algorithm.close_const_rule(raw_const_rules);
             algorithm.close_trans_rule(raw_trans_rules);

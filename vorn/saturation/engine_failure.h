@@ -43,13 +43,14 @@ private:
 };
 
 // Runs the model text again, printing nothing, with the origin of every rule
-// recorded, up to the model error that stopped the first run, and answers
-// where it came up; nothing when the second run does not reach a model error
-// by the deadline. A run that fails pays for this; one that does not, does
-// not. The process-wide name and state counters start over first, so the
+// recorded and the first run's engine settings, up to the model error that
+// stopped the first run, and answers where it came up; nothing when the
+// second run does not reach a model error by the deadline. A run that fails
+// pays for this; one that does not, does not. The process-wide name and state counters start over first, so the
 // second run repeats the first exactly; the parser's globals are refilled and
 // used up as by a run, and model_outline describes the text again.
-std::optional<FailureSite> replay_failure(const std::string& text, std::chrono::steady_clock::time_point deadline);
+std::optional<FailureSite> replay_failure(const std::string& text, std::chrono::steady_clock::time_point deadline,
+                                          const Settings& settings = {});
 
 // The rules of the model (indexes into Outline::rules) that a rule with this
 // origin comes from.

@@ -52,6 +52,18 @@ void Observers::targeted(const sym::StateConstRule* final_rule, const sym::State
     for (Observer* observer : _observers) observer->targeted(final_rule, target);
 }
 
+bool Observers::wants_partial_steps() const {
+    for (const Observer* observer : _observers)
+        if (observer->wants_partial_steps()) return true;
+    return false;
+}
+
+void Observers::partial_step(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                             const PartialStep& step) {
+    for (Observer* observer : _observers)
+        if (observer->wants_partial_steps()) observer->partial_step(transfer, final_rule, step);
+}
+
 void Observers::dropped(const sym::StateRule* rule) {
     for (Observer* observer : _observers) observer->dropped(rule);
 }

@@ -27,6 +27,9 @@ public:
     void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                      const std::list<sym::StateConstRule*>& results) override;
     void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;
+    bool wants_partial_steps() const override;
+    void partial_step(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
+                      const PartialStep& step) override;
     void dropped(const sym::StateRule* rule) override;
     void failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) override;
 
