@@ -1,6 +1,7 @@
 #include <set>
 #include <string_view>
 
+#include "vorn/model/similar_names.h"
 #include "vorn/model/warnings.h"
 
 namespace vorn {
