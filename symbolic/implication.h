@@ -20,7 +20,7 @@ class StateRule;
 // fresh configurations. A rule without one ("pure") can be tested by any
 // method that reaches the same answer; a rule with one must be tested by the
 // reference algorithm, which fixes the order of the names issued.
-struct RuleFeatures {
+struct RuleFeatures : Pooled {
     // A key that two facts or terms must share to match: kind and symbol.
     typedef uint64_t Key;
     // Sorted keys with the number of facts that carry each.

@@ -88,6 +88,9 @@ void StateRule::set_nonselectable_at(size_t index) {
 bool StateRule::all_event_predicates() const { return _knows.empty(); }
 
 void StateRule::insert_base(StateRule* rule, const Unifier& unifier, size_t except) const {
+    rule->_events.reserve(rule->_events.size() + _events.size());
+    rule->_knows.reserve(rule->_knows.size() + _knows.size());
+    rule->_states.reserve(rule->_states.size() + _states.size());
     for (const Event* event : _events) rule->_events.push_back(static_cast<Event*>(event->map(unifier)));
     for (size_t i = 0; i < _knows.size(); ++i) {
         if (i == except) continue;

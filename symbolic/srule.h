@@ -50,7 +50,9 @@ private:
 // A rule of the protocol model: knowledge premises, event premises and the
 // protocol states that hold together, with one conclusion (consistent rule)
 // or a list of state conversions (transfer rule). A rule owns its facts.
-class StateRule : public Model {
+// Rules take their memory from the pool: they are made and dropped by the
+// million.
+class StateRule : public Model, public Pooled {
 public:
     typedef size_t SID;
     typedef size_t Index;
@@ -204,6 +206,8 @@ public:
     // How many rules compose(index, rule) makes, issuing the names and state
     // identifiers it issues, but without making the rules.
     size_t count_compositions(size_t index, const StateRule* rule) const;
+    // The same for the rules of the mappings of `all` from `first` on.
+    size_t count_compositions(const Candidates& all, size_t first, size_t index, const StateRule* rule) const;
     // The one composed rule for a complete partition mapping, or null.
     StateRule* compose(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
 

@@ -127,11 +127,16 @@ void StateConstRule::compose(size_t index, const StateRule* rule, const std::fun
 size_t StateConstRule::count_compositions(size_t index, const StateRule* rule) const {
     std::unique_ptr<Candidates> all = candidates(index, rule);
     if (!all) return 0;
+    return count_compositions(*all, 0, index, rule);
+}
+
+size_t StateConstRule::count_compositions(const Candidates& all, size_t first, size_t index,
+                                          const StateRule* rule) const {
     // Counted rules are thrown away: nothing to record of them.
     ValidationRecorderScope unrecorded(nullptr);
     size_t count = 0;
-    for (const Mapping& mapping : all->mappings) {
-        std::unique_ptr<StateRule> built(build(mapping, all->unifier, index, rule));
+    for (size_t m = first; m < all.mappings.size(); ++m) {
+        std::unique_ptr<StateRule> built(build(all.mappings[m], all.unifier, index, rule));
         if (!built) continue;
         built->issue_renaming();
         ++count;

@@ -50,19 +50,40 @@ size_t fingerprint(const StateRule* rule) {
 }
 #endif
 
+// While the queue holds fewer rules than this, a run without a trace makes
+// the rules of a composition at once: making them costs as much as counting
+// them, which deferring takes first. A longer queue defers the rest.
+const size_t eager_queue = 4096;
+
 // Composes the provider into the consumer's premise; reports and queues the
-// results, or when they are deferred, counts them, notes the identifiers
-// they take and queues the composition in their place.
+// results. When they may be deferred, the first ones are made and queued while
+// the queue is short; the others are counted, the identifiers they take are
+// noted, and the composition is queued in their place.
 template <class Rule>
 void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, WorkQueue<Rule>& queue,
                   const Watch& watch) {
     if (watch.defer) {
+        std::shared_ptr<StateConstRule::Candidates> all;
+        size_t next = 0;
         IssuedRange issued;
+        size_t made = 0;
+        // Made again from its start, a composition computes its candidates
+        // again, with the names they took; one made in part keeps them.
         issued.names_from = sym::namer.index();
         issued.sids_from = StateRule::_sid;
-        size_t made = 0;
         try {
-            made = provider->count_compositions(index, consumer);
+            all = provider->candidates(index, consumer);
+            if (!all) return;
+            for (; next < all->mappings.size() && queue.size() < eager_queue; ++next) {
+                StateRule* result = provider->compose(all->mappings[next], all->unifier, index, consumer);
+                if (result) queue.push(static_cast<Rule*>(result));
+            }
+            if (next == all->mappings.size()) return;
+            if (next > 0) {
+                issued.names_from = sym::namer.index();
+                issued.sids_from = StateRule::_sid;
+            }
+            made = provider->count_compositions(*all, next, index, consumer);
         } catch (const common::UserError&) {
             watch.failed(Meeting::COMPOSITION, provider, consumer);
             throw;
@@ -70,12 +91,16 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
         if (made == 0) return;
         issued.names_to = sym::namer.index();
         issued.sids_to = StateRule::_sid;
-        Deferred<Rule> deferred{provider, index, consumer, made, issued, 0, nullptr, {}};
+        Deferred<Rule> deferred{provider, index, consumer, made, issued, next, next > 0 ? all : nullptr, {}};
 #ifdef VORN_CROSSCHECK
         // The count against the rules themselves, made from the same identifiers.
         sym::namer.reissue_from(issued.names_from);
         StateRule::_sid = issued.sids_from;
-        std::list<StateRule*> results = provider->compose(index, consumer);
+        std::list<StateRule*> results;
+        if (next == 0) results = provider->compose(index, consumer);
+        for (size_t m = next; m > 0 && m < all->mappings.size(); ++m)
+            if (StateRule* result = provider->compose(all->mappings[m], all->unifier, index, consumer))
+                results.push_back(result);
         for (StateRule* result : results) deferred.fingerprints.push_back(fingerprint(result));
         for (StateRule* result : results) delete result;
         if (results.size() != made || sym::namer.index() != issued.names_to || StateRule::_sid != issued.sids_to) {
@@ -266,6 +291,8 @@ struct EnginePoll : sym::Poll {
 
 template <class Rule>
 void Algorithm::close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue<Rule>&)) {
+    // Most transfers give no rule: nothing to close.
+    if (rules.empty()) return;
     WorkQueue<Rule> queue(rules, *_pins);
     EnginePoll poll(_observer, *this);
     sym::PollScope scope(_observer ? &poll : nullptr);

@@ -57,9 +57,14 @@ void FeatureIndex::Node::add_child(Element e, uint32_t node) {
 }
 
 FeatureIndex::Element FeatureIndex::element(uint32_t key, uint32_t count) {
-    auto found = _elements.emplace((uint64_t{key} << 2) | count, static_cast<Element>(_asked.size()));
-    if (found.second) _asked.push_back(0);
-    return found.first->second;
+    // Looked up first: most elements are known, and emplace would make a node to drop it.
+    uint64_t entry = (uint64_t{key} << 2) | count;
+    auto found = _elements.find(entry);
+    if (found != _elements.end()) return found->second;
+    Element e = static_cast<Element>(_asked.size());
+    _elements.emplace(entry, e);
+    _asked.push_back(0);
+    return e;
 }
 
 FeatureIndex::Signature FeatureIndex::signature(const sym::RuleFeatures& features) {
