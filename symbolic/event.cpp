@@ -31,19 +31,23 @@ std::set<unsigned> Event::fresh_nonces() const {
 }
 
 std::set<unsigned> Event::fresh_nonces(const Unifier& unifier) const {
-    std::set<unsigned> ids;
+    std::vector<unsigned> found;
+    append_fresh_nonces(unifier, found);
+    return std::set<unsigned>(found.begin(), found.end());
+}
+
+void Event::append_fresh_nonces(const Unifier& unifier, std::vector<unsigned>& ids) const {
     for (const auto& argument : _arguments) {
         if (!argument.first) continue;
         if (argument.second->type() != Term::NONCE)
             throw common::UserError("fresh_nonces", "nonce does not generated in event");
         const Term* nonce = argument.second;
-        while (unifier.exist(nonce->name().id())) {
-            nonce = unifier.evaluate(nonce->name().id());
+        while (const Term* bound = unifier.lookup(nonce->name().id())) {
+            nonce = bound;
             assert(nonce->type() == Term::Type::NONCE);
         }
-        ids.insert(nonce->name().id());
+        ids.push_back(static_cast<unsigned>(nonce->name().id()));
     }
-    return ids;
 }
 
 bool Event::contradiction() const {

@@ -18,6 +18,8 @@ public:
     std::set<unsigned> fresh_nonces() const;
     // The fresh nonces followed through the nonce bindings of the substitution.
     std::set<unsigned> fresh_nonces(const Unifier& unifier) const;
+    // The same identifiers appended to `ids`, in argument order, repeats included.
+    void append_fresh_nonces(const Unifier& unifier, std::vector<unsigned>& ids) const;
     // Whether one nonce is generated freshly twice.
     bool contradiction() const;
 

@@ -14,7 +14,9 @@ public:
     Function(const Function&) = delete;
     Function& operator=(const Function&) = delete;
 
-    const std::vector<Term*>& arguments() const { return _arguments; }
+    // From the pool, as the terms themselves.
+    typedef std::vector<Term*, PoolAllocator<Term*>> Arguments;
+    const Arguments& arguments() const { return _arguments; }
 
     void print(Text& out) const override;
     bool try_unify(const Term* term, Unifier& unifier, Option option) const override;
@@ -32,7 +34,7 @@ public:
     virtual Function* append(Term* term);
 
 private:
-    std::vector<Term*> _arguments;
+    Arguments _arguments;
 };
 
 }  // namespace sym

@@ -95,6 +95,16 @@ void term_features(const Term* term, Key path, unsigned depth, std::vector<Key>&
     }
 }
 
+// Sets a bit for each symbol of the term, with its path, at every depth.
+void conclusion_bits(const Term* term, Key path, uint64_t bits[2]) {
+    if (term->type() == Term::VARIA || term->type() == Term::CONFG) return;
+    Key here = mix(path, term_key(term));
+    bits[(here >> 6) & 1] |= uint64_t{1} << (here & 63);
+    if (term->type() != Term::FUNCT) return;
+    const auto& arguments = static_cast<const Function*>(term)->arguments();
+    for (size_t i = 0; i < arguments.size(); ++i) conclusion_bits(arguments[i], mix(here, i), bits);
+}
+
 void fact_features(const Fact* fact, Key role, std::vector<Key>& keys) {
     Key root = mix(role, fact->type() == Fact::OKNOW ? make_key(FACT_TAG, 0) : fact_key(fact));
     keys.push_back(root);
@@ -214,6 +224,12 @@ RuleFeatures compute_features(const StateRule* rule) {
         fact_features(conclusion, CONCLUSION, keys);
         count_keys(keys, counts);
         q.head = fact_key(conclusion);
+        if (conclusion->type() == Fact::OKNOW) {
+            conclusion_bits(static_cast<const Know*>(conclusion)->term(), 0, q.conclusion_bits);
+        } else if (conclusion->type() == Fact::EVENT) {
+            const auto& arguments = static_cast<const ArgumentFact*>(conclusion)->arguments();
+            for (size_t i = 0; i < arguments.size(); ++i) conclusion_bits(arguments[i].second, mix(1, i), q.conclusion_bits);
+        }
         if (conclusion->type() == Fact::OKNOW) {
             Term::Type known = static_cast<const Know*>(conclusion)->term()->type();
             q.wildcard = known == Term::VARIA || known == Term::CONFG;

@@ -49,6 +49,11 @@ struct RuleFeatures : Pooled {
         // (one bit per count up to three): a general rule's bits are a subset
         // of the specific rule's.
         uint64_t bits[BIT_WORDS] = {};
+        // The symbols of a consistent rule's conclusion at every depth, each
+        // with its path, as a bit set: a conclusion that matches another has
+        // each of its symbols at the same place in the other, so its bits
+        // are a subset of the other's. Conclusions often differ only deep down.
+        uint64_t conclusion_bits[2] = {};
     } quick;
 
     // Symbols at fixed places, each with the number of facts that carry it:
@@ -82,7 +87,7 @@ inline bool may_imply_quick(const RuleFeatures::Quick& g, const RuleFeatures::Qu
     // The top of a conclusion is compared before any configuration below it.
     if (!g.wildcard && g.head != s.head) return false;
     if (!g.pure) return true;
-    uint64_t outside = 0;
+    uint64_t outside = (g.conclusion_bits[0] & ~s.conclusion_bits[0]) | (g.conclusion_bits[1] & ~s.conclusion_bits[1]);
     for (unsigned i = 0; i < RuleFeatures::BIT_WORDS; ++i) outside |= g.bits[i] & ~s.bits[i];
     return outside == 0;
 }

@@ -135,7 +135,10 @@ protected:
 
     virtual void update_conclusion(const Unifier& unifier) = 0;
     virtual std::set<unsigned> conclusion_subterms(unsigned long mask) const = 0;
-    virtual void simplify() = 0;
+    // False when the rule derives what it assumes: validation then fails.
+    virtual bool simplify() = 0;
+    // validate(), answering false where it throws UnifyFailed.
+    bool validated();
 
     // Counts, per identifier of the mask, the premises, events and states it occurs in.
     IdCounts count_body(unsigned long mask) const;
@@ -213,13 +216,14 @@ public:
 
     // Whether this rule makes `rule` redundant. The fast test answers where it
     // can; the reference algorithm fixes the names issued everywhere else.
-    bool imply(const StateConstRule* rule) const;
+    // `screened`: the pair is known to pass may_imply, which is not asked again.
+    bool imply(const StateConstRule* rule, bool screened = false) const;
     bool imply_reference(const StateConstRule* rule) const;
 
 protected:
     void update_conclusion(const Unifier& unifier) override;
     std::set<unsigned> conclusion_subterms(unsigned long mask) const override;
-    void simplify() override;
+    bool simplify() override;
 
 private:
     // The composed rule of one mapping, validated but not yet renamed apart; null when contradictory.
@@ -270,13 +274,13 @@ public:
     size_t source() const { return _source; }
     void set_source(size_t source) { _source = source; }
 
-    bool imply(const StateTransRule* rule) const;
+    bool imply(const StateTransRule* rule, bool screened = false) const;
     bool imply_reference(const StateTransRule* rule) const;
 
 protected:
     void update_conclusion(const Unifier& unifier) override;
     std::set<unsigned> conclusion_subterms(unsigned long mask) const override;
-    void simplify() override;
+    bool simplify() override;
 
 private:
     friend class StateConstRule;

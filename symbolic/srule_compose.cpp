@@ -199,7 +199,7 @@ StateRule* StateConstRule::build(const Mapping& mappings, Unifier unifier, size_
                 static_cast<StateTransRule*>(ret.get())->_latest_from_providers = true;
         }
 
-        ret->validate();
+        if (!ret->validated()) return nullptr;
     } catch (UnifyFailed&) {
         return nullptr;
     }

@@ -69,8 +69,11 @@ Implied fast_imply(const StateRule* general, const StateRule* specific, Head hea
 // with the reference algorithm. The cross-check build computes every answer
 // the fast way could give both ways and aborts when they differ.
 template <class Rule, class Head>
-bool decide(const Rule* general, const Rule* specific, Head head) {
-    if (!may_imply(general, specific)) {
+bool decide(const Rule* general, const Rule* specific, Head head, bool screened) {
+#ifdef VORN_CROSSCHECK
+    if (screened && !may_imply(general, specific)) implication_mismatch(general, specific, true, false);
+#endif
+    if (!screened && !may_imply(general, specific)) {
 #ifdef VORN_CROSSCHECK
         if (general->features().quick.pure && general->imply_reference(specific))
             implication_mismatch(general, specific, true, false);
@@ -88,11 +91,12 @@ bool decide(const Rule* general, const Rule* specific, Head head) {
 
 }  // namespace
 
-bool StateConstRule::imply(const StateConstRule* rule) const {
-    return decide(this, rule, [&](Matcher& matcher) { return matcher.fact(_conclusion, rule->_conclusion); });
+bool StateConstRule::imply(const StateConstRule* rule, bool screened) const {
+    return decide(
+        this, rule, [&](Matcher& matcher) { return matcher.fact(_conclusion, rule->_conclusion); }, screened);
 }
 
-bool StateTransRule::imply(const StateTransRule* rule) const {
+bool StateTransRule::imply(const StateTransRule* rule, bool screened) const {
     return decide(this, rule, [&](Matcher& matcher) {
         if (_conversions.size() > rule->_conversions.size()) return false;
         for (size_t i = 0; i < _conversions.size(); ++i) {
@@ -103,7 +107,7 @@ bool StateTransRule::imply(const StateTransRule* rule) const {
             if (!matcher.fact(general.second, specific.second)) return false;
         }
         return true;
-    });
+    }, screened);
 }
 
 bool StateConstRule::imply_reference(const StateConstRule* rule) const {

@@ -286,7 +286,7 @@ StateConstRule* StateTransRule::transfer(const Mapping& mappings, Unifier unifie
         }
 
         if (ValidationRecorder* recorder = current_validation_recorder) recorder->converted(ret.get(), mC, preC);
-        ret->validate();
+        if (!ret->validated()) return nullptr;
         Renamer renamer;
         ret->rename(renamer);
         ret->recompute_latest();

@@ -81,14 +81,19 @@ void StateRule::drop_unconstrained(const IdCounts& counts) {
 
 bool StateRule::try_validate() {
     try {
-        validate();
+        return validated();
     } catch (UnifyFailed&) {
         return false;
     }
-    return true;
 }
 
 void StateRule::validate() {
+    if (!validated()) throw UnifyFailed();
+}
+
+// Answers false where validate() throws: an exception costs far more than
+// the test, and most rules that fail, fail here.
+bool StateRule::validated() {
     poll();
     changed();
     Removeables removeables;
@@ -111,30 +116,46 @@ void StateRule::validate() {
         }
     }
 
-    // Events that generate the same fresh nonce are one event.
+    // Events that generate the same fresh nonce are one event: for each
+    // nonce, in ascending order, the events that generate it, in order.
     if (_events.size() >= 2) {
-        std::map<unsigned, std::set<size_t>> positions;
-        for (size_t i = 0; i < _events.size(); ++i)
-            for (unsigned id : _events[i]->fresh_nonces(unifier)) positions[id].insert(i);
-        for (const auto& entry : positions) {
-            if (entry.second.size() < 2) continue;
-            size_t p = *entry.second.begin();
-            for (size_t q : entry.second)
-                if (q != p) _events[p]->unify(_events[q], unifier);
+        thread_local std::vector<std::pair<unsigned, size_t>> positions;
+        thread_local std::vector<unsigned> nonces;
+        positions.clear();
+        for (size_t i = 0; i < _events.size(); ++i) {
+            nonces.clear();
+            _events[i]->append_fresh_nonces(unifier, nonces);
+            for (unsigned id : nonces) positions.emplace_back(id, i);
         }
-        for (const auto& entry : positions) {
-            if (entry.second.size() < 2) continue;
-            size_t p = *entry.second.begin();
-            for (size_t q : entry.second) {
-                if (q == p || _events[q] == nullptr) continue;
+        std::sort(positions.begin(), positions.end());
+        positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+        // Runs of one nonce with more than one event, as [first, last).
+        auto each_shared = [&](auto visit) {
+            for (size_t first = 0, last; first < positions.size(); first = last) {
+                for (last = first + 1; last < positions.size() && positions[last].first == positions[first].first;)
+                    ++last;
+                if (last - first >= 2) visit(first, last);
+            }
+        };
+        bool unified = true;
+        each_shared([&](size_t first, size_t last) {
+            size_t p = positions[first].second;
+            for (size_t k = first + 1; k < last && unified; ++k)
+                unified = _events[p]->try_unify(_events[positions[k].second], unifier);
+        });
+        if (!unified) return false;
+        each_shared([&](size_t first, size_t last) {
+            for (size_t k = first + 1; k < last; ++k) {
+                size_t q = positions[k].second;
+                if (_events[q] == nullptr) continue;
                 removeables.add(_events[q]);
                 _events[q] = nullptr;
             }
-        }
+        });
         _events.erase(std::remove(_events.begin(), _events.end(), nullptr), _events.end());
     }
 
-    if (!unifier.loopfree()) throw UnifyFailed();
+    if (!unifier.loopfree()) return false;
 
     // The substitution is complete from here on: each state's key is hashed
     // once, and keys of equal hashes are compared term by term.
@@ -161,9 +182,9 @@ void StateRule::validate() {
         for (const State* state : _past_states) past.push_back(Key{0, state, state->key_hash(&unifier)});
         for (size_t p = 0; p < past.size(); ++p) {
             for (const Key& key : keys)
-                if (same(key, past[p])) throw UnifyFailed();
+                if (same(key, past[p])) return false;
             for (size_t q = p + 1; q < past.size(); ++q)
-                if (same(past[q], past[p])) throw UnifyFailed();
+                if (same(past[q], past[p])) return false;
         }
     }
 
@@ -176,7 +197,7 @@ void StateRule::validate() {
             if (_states.find(sid) == _states.end()) continue;
             const Key& key = key_of(sid);
             for (const Key* other : process_keys)
-                if (same(*other, key)) throw UnifyFailed();
+                if (same(*other, key)) return false;
             process_keys.push_back(&key);
             break;
         }
@@ -238,6 +259,7 @@ void StateRule::validate() {
     // empty substitution maps every fact to an equal copy: the facts stay.
     const bool identity = unifier.empty();
     Knows knows;
+    knows.reserve(_knows.size());
     // For the recorder: the entry of the new list that each premise went to.
     thread_local std::vector<size_t> entry_of;
     entry_of.clear();
@@ -286,6 +308,7 @@ void StateRule::validate() {
             event = image;
         }
         States states;
+        states.reserve(_states.size());
         for (auto& state : _states) {
             auto ret = states.emplace(
                 state.first, std::make_pair(static_cast<State*>(state.second.first->map(unifier)), state.second.second));
@@ -307,7 +330,7 @@ void StateRule::validate() {
     });
 
     if (!identity) update_conclusion(unifier);
-    simplify();
+    if (!simplify()) return false;
 
     if (recorder) {
         thread_local std::vector<std::pair<size_t, size_t>> premises;
@@ -319,28 +342,31 @@ void StateRule::validate() {
         }
         recorder->validated(this, Validation{redundant, premises});
     }
+    return true;
 }
 
-void StateConstRule::simplify() {
+bool StateConstRule::simplify() {
     IdCounts counts = count_body(Term::VARIA | Term::CONFG);
     counts.add_fact(_conclusion, Term::VARIA | Term::CONFG);
     drop_unconstrained(counts);
     for (const auto& know : _knows)
-        if (know.first->equal(_conclusion)) throw UnifyFailed();
+        if (know.first->equal(_conclusion)) return false;
     if (select() == NONSELECTABLE && _conclusion->type() == Fact::OKNOW &&
         static_cast<const Know*>(_conclusion)->term()->type() == Term::VARIA) {
         info(std::cout);
         throw common::UserError("simplify", "if predicates are in set N, the conclusion should not be a variable");
     }
+    return true;
 }
 
-void StateTransRule::simplify() {
+bool StateTransRule::simplify() {
     IdCounts counts = count_body(Term::VARIA | Term::CONFG);
     for (const auto& conversion : _conversions) {
         if (conversion.first) counts.add_fact(conversion.first, Term::VARIA | Term::CONFG);
         counts.add_fact(conversion.second, Term::VARIA | Term::CONFG);
     }
     drop_unconstrained(counts);
+    return true;
 }
 
 StateRule* StateRule::accessable(Query states) const {
@@ -366,7 +392,7 @@ StateRule* StateRule::accessable(Query states) const {
                 rule->_states.erase(found);
             }
         }
-        rule->validate();
+        if (!rule->validated()) throw UnifyFailed();
         Renamer renamer;
         rule->rename(renamer);
         rule->recompute_latest();

@@ -39,14 +39,18 @@ enum class Found { NO, YES, UNKNOWN };
 // index must have found exactly these.
 template <class Rule, class Entry>
 void compare_with_flat_scan(const HeldIndex<Entry>& index, const Rule* rule, bool removes,
-                            const std::vector<Slot>& found) {
+                            const std::vector<Slot>& found, const std::vector<uint8_t>* sides = nullptr) {
     std::vector<Slot> flat;
+    std::vector<uint8_t> flat_sides;
     for (Slot k = 0; k < index.slots(); ++k) {
         if (!index.held(k)) continue;
         const Rule* held = rule_of(*index.position(k));
-        if (worth_testing(held, rule, removes)) flat.push_back(k);
+        if (!worth_testing(held, rule, removes)) continue;
+        flat.push_back(k);
+        flat_sides.push_back((sym::may_imply(held, rule) ? FeatureIndex::GENERAL : 0) |
+                             (removes && sym::may_imply(rule, held) ? FeatureIndex::SPECIFIC : 0));
     }
-    if (flat != found) {
+    if (flat != found || (sides && *sides != flat_sides)) {
         std::cerr << "held-rule index and flat scan disagree: " << found.size() << " against " << flat.size()
                   << " rules" << std::endl;
         std::abort();
@@ -56,18 +60,23 @@ void compare_with_flat_scan(const HeldIndex<Entry>& index, const Rule* rule, boo
 
 // The held rules to test against a newcomer, in list order: all of them
 // when one symbol has been met with two arities (a model error must come
-// up where it would), otherwise those the index finds.
+// up where it would), otherwise those the index finds. `sides` tells for
+// each which tests the quick test admits (FeatureIndex::GENERAL, SPECIFIC),
+// or 0 when it was not asked and both tests must run in full.
 template <class Rule, class Entry>
-void rules_to_test(HeldIndex<Entry>& index, const Rule* rule, bool removes, std::vector<Slot>& out) {
+void rules_to_test(HeldIndex<Entry>& index, const Rule* rule, bool removes, std::vector<Slot>& out,
+                   std::vector<uint8_t>& sides) {
     out.clear();
+    sides.clear();
     if (!sym::arities_consistent()) {
         for (Slot k = 0; k < index.slots(); ++k)
             if (index.held(k)) out.push_back(k);
+        sides.assign(out.size(), 0);
         return;
     }
-    index.implication_candidates(rule->features(), removes, out);
+    index.implication_candidates(rule->features(), removes, out, &sides);
 #ifdef VORN_CROSSCHECK
-    compare_with_flat_scan(index, rule, removes, out);
+    compare_with_flat_scan(index, rule, removes, out, &sides);
 #endif
 }
 
@@ -86,10 +95,11 @@ Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, std::vector<Slot
                      const StateRule*& held_partner) {
     const sym::RuleFeatures& features = rule->features();
     if (index.impure_may_imply(features)) return Found::UNKNOWN;
+    // Every rule tested here passed the quick test.
     auto implies = [&](Slot k) {
         const Rule* held = rule_of(*index.position(k));
         held_partner = held;
-        return held->imply(rule);
+        return held->imply(rule, true);
     };
     const Slot older = index.slots() > recent_window ? index.slots() - recent_window : 0;
     for (Slot k = index.slots(); k-- > older;)
@@ -113,18 +123,25 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
     const StateRule* held_partner = nullptr;
     try {
         thread_local std::vector<Slot> candidates;
+        thread_local std::vector<uint8_t> sides;
+        // The newcomer's features record the arities of its symbols: computed
+        // first, so that a symbol it meets with a second arity sends every
+        // held rule to the tests below.
+        rule->features();
         Found found = sym::arities_consistent() && !removes ? implied_by_any(index, rule, candidates, held_partner)
                                                             : Found::UNKNOWN;
-        if (found == Found::UNKNOWN) rules_to_test(index, rule, removes, candidates);
+        if (found == Found::UNKNOWN) rules_to_test(index, rule, removes, candidates, sides);
         for (size_t i = 0; i < candidates.size() && found == Found::UNKNOWN; ++i) {
             Slot k = candidates[i];
             Rule* held = rule_of(*index.position(k));
             held_partner = held;
-            if (held->imply(rule)) {
+            // A test the quick test rejects answers false and issues no name: it is left out.
+            bool screened = sides[i] != 0;
+            if ((!screened || (sides[i] & FeatureIndex::GENERAL)) && held->imply(rule, screened)) {
                 found = Found::YES;
                 break;
             }
-            if (removes && rule->imply(held)) {
+            if (removes && (!screened || (sides[i] & FeatureIndex::SPECIFIC)) && rule->imply(held, screened)) {
                 held_partner = nullptr;
                 watch.dropped(held);
                 watch.pins.retire(held);

@@ -226,12 +226,33 @@ void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<
     for (Slot slot : _scratch) test(slot);
 }
 
-void FeatureIndex::implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out) {
+void FeatureIndex::implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out,
+                                          std::vector<uint8_t>* sides) {
     assert(_converse || !converse);
     out.clear();
     general_side(newcomer, out);
+    size_t general = out.size();
     if (converse) specific_side(newcomer, out);
-    sort_unique(out);
+    if (sides == nullptr) {
+        sort_unique(out);
+        return;
+    }
+    // Each slot with its side in the lowest bits, sorted and merged.
+    for (size_t i = 0; i < out.size(); ++i) out[i] = out[i] << 2 | (i < general ? GENERAL : SPECIFIC);
+    std::sort(out.begin(), out.end());
+    sides->clear();
+    size_t kept = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        Slot slot = out[i] >> 2;
+        uint8_t side = static_cast<uint8_t>(out[i] & 3);
+        if (kept > 0 && out[kept - 1] == slot) {
+            sides->back() |= side;
+            continue;
+        }
+        out[kept++] = slot;
+        sides->push_back(side);
+    }
+    out.resize(kept);
 }
 
 void FeatureIndex::partner_candidates(PartnerKey key, std::vector<Slot>& out) const {

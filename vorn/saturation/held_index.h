@@ -65,8 +65,12 @@ public:
 
     // Ascending slots of held rules that may imply a newcomer with these
     // features and, when `converse`, that it may imply, by sym::may_imply.
+    // With `sides`, for each slot which of the two (GENERAL: the held rule
+    // may imply the newcomer; SPECIFIC: the newcomer may imply it).
     // Only while sym::arities_consistent().
-    void implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out);
+    static constexpr uint8_t GENERAL = 1, SPECIFIC = 2;
+    void implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out,
+                                std::vector<uint8_t>* sides = nullptr);
     // Ascending slots of held rules whose partner key may unify with `key`.
     void partner_candidates(PartnerKey key, std::vector<Slot>& out) const;
 
