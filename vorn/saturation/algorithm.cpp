@@ -74,10 +74,19 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
         try {
             all = provider->candidates(index, consumer);
             if (!all) return;
-            for (; next < all->mappings.size() && queue.size() < eager_queue; ++next) {
-                StateRule* result = provider->compose(all->mappings[next], all->unifier, index, consumer);
-                if (result) queue.push(static_cast<Rule*>(result));
+            std::list<StateRule*> made_now;
+            try {
+                for (; next < all->mappings.size() && queue.size() + made_now.size() < eager_queue; ++next)
+                    if (StateRule* result = provider->compose(all->mappings[next], all->unifier, index, consumer))
+                        made_now.push_back(result);
+            } catch (...) {
+                for (StateRule* result : made_now) delete result;
+                throw;
             }
+            // Shown to the observer as soon as they are made, as a composition
+            // made whole would be.
+            if (watch.observer && !made_now.empty()) watch.observer->composed(provider, index, consumer, made_now);
+            for (StateRule* result : made_now) queue.push(static_cast<Rule*>(result));
             if (next == all->mappings.size()) return;
             if (next > 0) {
                 issued.names_from = sym::namer.index();
