@@ -86,10 +86,14 @@ void DiagnosticWriter::entry(std::string& out, Severity severity, const std::opt
 // a tilde under each further character of the span on that line.
 void DiagnosticWriter::excerpt(std::string& out, const Span& span) const {
     size_t offset = std::min(span.offset, _text.size());
+    // The line's ends are looked for no further than a shown window reaches:
+    // a line longer than that is cut anyway, and scanning it whole for each
+    // of many diagnostics on it would take time quadratic in its length.
+    size_t reach = max_shown_line + 1;
     size_t begin = offset;
-    while (begin > 0 && !line_break(_text[begin - 1])) --begin;
+    while (begin > 0 && offset - begin < reach && !line_break(_text[begin - 1])) --begin;
     size_t end = offset;
-    while (end < _text.size() && !line_break(_text[end])) ++end;
+    while (end < _text.size() && end - offset < reach && !line_break(_text[end])) ++end;
     // A long line is shown as a window around the column.
     size_t first = begin;
     size_t last = end;
