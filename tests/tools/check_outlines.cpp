@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/tools/run_replay.h"
+#include "tests/tools/tool_support.h"
 #include "vorn/cli/options.h"
 
 namespace {
@@ -21,23 +22,6 @@ const char* usage() {
            "Prints one line per model: 'holds', 'skipped' (a model error, or no target\n"
            "rule) or 'FAILS' with the steps that could not be taken; then a summary.\n"
            "Status: 0 when nothing fails, 1 otherwise, 2 usage.\n";
-}
-
-bool read_options(const std::string& text, const std::string& model, vorn::Options& options, std::string& error) {
-    std::istringstream in(text);
-    std::vector<std::string> words{"vorn"};
-    std::string word;
-    while (in >> word) words.push_back(word);
-    words.push_back(model);
-    std::vector<const char*> argv;
-    for (const std::string& w : words) argv.push_back(w.c_str());
-    vorn::CommandLine command = vorn::parse_command_line(static_cast<int>(argv.size()), argv.data());
-    if (command.action != vorn::CommandLine::Action::RUN) {
-        error = command.error.empty() ? "options not accepted: " + text : command.error;
-        return false;
-    }
-    options = command.options;
-    return true;
 }
 
 }  // namespace
@@ -71,7 +55,7 @@ int main(int argc, char** argv) {
         text << file.rdbuf();
         vorn::Options options;
         std::string error;
-        if (!read_options(options_text, model, options, error)) {
+        if (!vorn::read_options(options_text, model, options, error)) {
             std::cerr << error << "\n";
             return 2;
         }

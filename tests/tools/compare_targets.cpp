@@ -6,7 +6,6 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
-#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "vorn/cli/run_monitor.h"
 #include "vorn/saturation/algorithm.h"
 #include "tests/tools/target_comparison.h"
+#include "tests/tools/tool_support.h"
 
 namespace {
 
@@ -29,36 +29,6 @@ const char* usage() {
            "the other's (its own targets are exact). Prints one line: 'holds', 'skipped'\n"
            "or 'FAILS' with the model and the numbers of targets, and for a failure the\n"
            "targets without partner. Status: 0 holds or skipped, 1 fails, 2 usage.\n";
-}
-
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
-std::vector<std::string> split_blanks(const std::string& text) {
-    std::istringstream in(text);
-    std::vector<std::string> words;
-    std::string word;
-    while (in >> word) words.push_back(word);
-    return words;
-}
-
-// Options as vorn would read them from its command line, with the model.
-bool read_options(const std::string& text, const std::string& model, vorn::Options& options, std::string& error) {
-    std::vector<std::string> words = split_blanks(text);
-    words.insert(words.begin(), "vorn");
-    words.push_back(model);
-    std::vector<const char*> argv;
-    for (const std::string& word : words) argv.push_back(word.c_str());
-    vorn::CommandLine command = vorn::parse_command_line(static_cast<int>(argv.size()), argv.data());
-    if (command.action != vorn::CommandLine::Action::RUN) {
-        error = command.error.empty() ? "options not accepted: " + text : command.error;
-        return false;
-    }
-    options = command.options;
-    return true;
 }
 
 }  // namespace
@@ -109,14 +79,13 @@ int main(int argc, char** argv) {
 
     vorn::Options first, second;
     std::string error;
-    if (!read_options(first_options, model, first, error) || !read_options(second_options, model, second, error)) {
+    if (!vorn::read_options(first_options, model, first, error) || !vorn::read_options(second_options, model, second, error)) {
         std::cerr << error;
         return 2;
     }
 
     // Nothing of the runs reaches standard output but the verdict line.
-    NullBuffer null;
-    std::streambuf* saved = std::cout.rdbuf(&null);
+    std::streambuf* saved = std::cout.rdbuf(vorn::null_stream().rdbuf());
     vorn::ComparedRun a = vorn::run_for_comparison(text.str(), first);
     vorn::ComparedRun b = vorn::run_for_comparison(text.str(), second);
     vorn::TargetComparison result = vorn::compare_targets(a, b, expect);

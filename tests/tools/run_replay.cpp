@@ -12,6 +12,7 @@
 #include "symbolic/renamer.h"
 #include "symbolic/state.h"
 #include "symbolic/unifier.h"
+#include "tests/tools/tool_support.h"
 #include "vorn/cli/run_monitor.h"
 #include "vorn/model/lexer.h"
 #include "vorn/model/parser.h"
@@ -19,18 +20,6 @@
 namespace vorn {
 
 namespace {
-
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
-std::ostream& null_stream() {
-    static NullBuffer buffer;
-    static std::ostream stream(&buffer);
-    return stream;
-}
 
 std::string text_of(const sym::Fact* fact, const sym::Unifier& unifier) {
     std::unique_ptr<sym::Fact> image(fact->map(unifier));
@@ -200,8 +189,7 @@ ExplainedRun run_explained(const std::string& text, const Options& options) {
     auto monitor = std::make_unique<RunMonitor>(limits);
     RunMonitor& watch = *monitor;
     run.monitor = std::move(monitor);
-    NullBuffer null;
-    std::streambuf* saved = std::cout.rdbuf(&null);
+    std::streambuf* saved = std::cout.rdbuf(null_stream().rdbuf());
     try {
         scan_string(text);
         parse_model();
@@ -240,8 +228,7 @@ OutlineCheck check_outlines(const std::string& model, const std::string& text, c
         return check;
     }
     // The model's rules again, as the parser builds them, to replay the runs on.
-    NullBuffer null;
-    std::streambuf* saved = std::cout.rdbuf(&null);
+    std::streambuf* saved = std::cout.rdbuf(null_stream().rdbuf());
     scan_string(text);
     parse_model();
     std::cout.rdbuf(saved);

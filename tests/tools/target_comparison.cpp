@@ -5,6 +5,7 @@
 #include <streambuf>
 
 #include "common/exception.h"
+#include "tests/tools/tool_support.h"
 #include "vorn/cli/run_monitor.h"
 #include "vorn/model/lexer.h"
 #include "vorn/model/parser.h"
@@ -12,19 +13,6 @@
 namespace vorn {
 
 namespace {
-
-class NullBuffer : public std::streambuf {
-protected:
-    int_type overflow(int_type c) override { return traits_type::not_eof(c); }
-    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
-};
-
-// The trace of a run with the trace on: written, and thrown away.
-std::ostream& null_stream() {
-    static NullBuffer buffer;
-    static std::ostream stream(&buffer);
-    return stream;
-}
 
 const char* end_name(ComparedRun::End end) {
     switch (end) {
