@@ -89,7 +89,8 @@ class ModelWriter:
 
     def term(self, depth, variable=True):
         """A term; a bare variable only when `variable` is true."""
-        weights = {"var": 3 if variable else 0, "const": 3, "nonce": 1.5, "conf": 1,
+        weights = {"var": 3 if variable else 0, "const": 3, "nonce": 1.5,
+                   "conf": 0 if self.args.no_configurations else 1,
                    "func": 2.5 if depth < self.args.depth else 0}
         kind = self.rng.choices(list(weights), weights=list(weights.values()))[0]
         if kind == "var":
@@ -320,6 +321,14 @@ class ModelWriter:
         if self.chance(0.3):
             rules = consistent + transfer  # now and then all consistent rules first
         lines += rules
+        # Rules whose first premise resolves with their own conclusion, made
+        # after everything else so that the other models stay as they were.
+        if self.args.loops > 0 and self.chance(self.args.loops):
+            for _ in range(self.count(1, 2)):
+                outer, inner = self.rng.choice(["g", "h"]), self.rng.choice(["g", "h"])
+                other = self.rng.choice(["enc", "pair"])
+                lines.append("! k(%s(x)), k(%s(x, %s)) -[  ]-> k(%s(%s(x)));"
+                             % (outer, other, self.rng.choice(CONSTANTS + ["y"]), outer, inner))
         queries = Rule()
         for _ in range(self.count(*self.args.queries)):
             q = self.query(queries)
@@ -431,6 +440,11 @@ def main():
                         help="a model shaped as a protocol: processes through modes, messages,"
                         " steps back to earlier modes, a goal that needs two modes (the sizes"
                         " above do not apply)")
+    parser.add_argument("--loops", type=float, default=0.0, metavar="P",
+                        help="chance of adding rules whose first premise resolves with their"
+                        " own conclusion (default 0)")
+    parser.add_argument("--no-configurations", action="store_true",
+                        help="write no configuration terms (|c|, |d|)")
     parser.add_argument("--count", type=int, default=0, metavar="N",
                         help="write the models of the N seeds from SEED on, each into"
                         " DIR/SEED.vorn (with --out-dir), as one run per seed would")

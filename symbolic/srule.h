@@ -27,6 +27,7 @@ class Unifier;
 class Renamer;
 class StateConstRule;
 class StateTransRule;
+struct RuleEdit;
 struct RuleFeatures;
 class Text;
 
@@ -124,6 +125,7 @@ public:
 protected:
     friend class StateConstRule;
     friend class StateTransRule;
+    friend struct RuleEdit;
 
     static size_t next_sid();
 
@@ -226,6 +228,7 @@ protected:
     bool simplify() override;
 
 private:
+    friend struct RuleEdit;
     // The composed rule of one mapping, validated but not yet renamed apart; null when contradictory.
     StateRule* build(const Mapping& mappings, Unifier unifier, size_t index, const StateRule* rule) const;
 

@@ -6,8 +6,9 @@
 #                     [--expect REL] [--bound OPTS] [--min-compared N] [-v]
 #
 # CORPUS: examples (examples/ and examples/case_studies/), conformance (the
-# conformance models under tests/e2e/conformance), random:FIRST:COUNT (the
-# models of bench/gen_random.py for COUNT seeds from FIRST), or a folder or a
+# conformance models under tests/e2e/conformance), random:FIRST:COUNT[:OPTS]
+# (the models of bench/gen_random.py for COUNT seeds from FIRST, written with
+# the generator's options OPTS, blanks written as commas), or a folder or a
 # model file. ROOT is the repository. --bound adds options to both runs
 # (default: --max-rules 1500 --time-limit 2), so that no model takes long; a
 # run that the bound stops is compared only where its targets need no partner.
@@ -42,8 +43,10 @@ case $corpus in
     conformance)
         models=("$root"/tests/e2e/conformance/*/*.vorn) ;;
     random:*)
-        IFS=: read -r _ from count <<<"$corpus"
-        python3 "$root/bench/gen_random.py" "$from" --count "$count" --out-dir "$tmp" || exit 2
+        IFS=: read -r _ from count generator <<<"$corpus"
+        generator=${generator//,/ }
+        # shellcheck disable=SC2086
+        python3 "$root/bench/gen_random.py" "$from" --count "$count" --out-dir "$tmp" $generator || exit 2
         for ((seed = from; seed < from + count; ++seed)); do models+=("$tmp/$seed.vorn"); done ;;
     *)
         if [ -d "$corpus" ]; then models=("$corpus"/*.vorn); else models=("$corpus"); fi ;;

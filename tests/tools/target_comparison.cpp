@@ -82,9 +82,7 @@ ComparedRun run_for_comparison(const std::string& text, const Options& options) 
         parse_model();
         run.engine = std::make_unique<Algorithm>(&monitor, options.settings);
         run.engine->trace_to(options.report_only ? nullptr : &null_stream());
-        run.engine->close_const_rule(raw_const_rules);
-        run.engine->close_trans_rule(raw_trans_rules);
-        run.engine->complete();
+        run.engine->saturate(raw_const_rules, raw_trans_rules);
         run.engine->analysis(raw_accessable_states);
     } catch (const common::_Exception& error) {
         run.end = ComparedRun::End::MODEL_ERROR;

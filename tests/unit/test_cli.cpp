@@ -276,7 +276,8 @@ TEST_F(ToolRun, TimeLimitStopsTheRunSoonAfterIt) {
     auto wall = std::chrono::steady_clock::now() - start;
     EXPECT_EQ(results.at("stopped_by"), "time");
     EXPECT_NE(out.find("Saturation stopped: time limit reached; the rule sets are incomplete, so a missing target "
-                       "rule proves nothing.\n\n"),
+                       "rule proves nothing.\n--levers may end the saturation, or report its attacks although it "
+                       "does not end.\n\n"),
               std::string::npos);
     EXPECT_GE(results.at("time_ms").get<long long>(), 400);
     // Far more than a step of this model takes, for a loaded test machine.

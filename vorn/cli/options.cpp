@@ -32,7 +32,9 @@ enum class Kind {
     CHECK,
     COLOR,
     EXPECT,
-    PARTIAL_STEPS
+    PARTIAL_STEPS,
+    LEVERS,
+    ABSTRACT
 };
 
 struct Definition {
@@ -54,8 +56,43 @@ const std::vector<Definition>& definitions() {
         {"check", 0, false, Kind::CHECK},               {"color", 0, false, Kind::COLOR},
         {"expect", 0, true, Kind::EXPECT},
         {"partial-steps", 0, false, Kind::PARTIAL_STEPS},
+        {"levers", 0, false, Kind::LEVERS},             {"abstract", 0, false, Kind::ABSTRACT},
     };
     return all;
+}
+
+// The exact levers by the names --levers=LIST takes.
+struct LeverName {
+    const char* name;
+    bool Settings::*field;
+};
+const LeverName lever_names[] = {{"constructors", &Settings::split_constructors},
+                                 {"versions", &Settings::merge_versions},
+                                 {"selection", &Settings::avoid_loops},
+                                 {"fair", &Settings::fair}};
+
+// --levers alone turns every exact lever on; --levers=LIST those named.
+std::string apply_levers(const std::string& value, Settings& settings) {
+    if (value.empty()) {
+        for (const LeverName& lever : lever_names) settings.*lever.field = true;
+        return "";
+    }
+    size_t start = 0;
+    while (start <= value.size()) {
+        size_t comma = value.find(',', start);
+        std::string name = value.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        bool known = false;
+        for (const LeverName& lever : lever_names)
+            if (name == lever.name) {
+                settings.*lever.field = true;
+                known = true;
+            }
+        if (!known)
+            return "vorn: --levers: expected constructors, versions, selection or fair, got '" + name + "'\n";
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return "";
 }
 
 CommandLine failure(std::string error) {
@@ -109,6 +146,18 @@ std::string apply(const Definition& option, const std::string& value, Options& o
             if (!parse_positive_seconds(value, options.time_limit))
                 return "vorn: --time-limit: expected a positive number of seconds up to " +
                        std::to_string(max_time_limit_seconds) + ", got '" + value + "'\n";
+            break;
+        case Kind::LEVERS: return apply_levers(value, options.settings);
+        case Kind::ABSTRACT:
+            if (value.empty()) {
+                options.settings.depth_bound = default_abstract_depth;
+            } else {
+                size_t depth = 0;
+                if (!parse_positive_count(value, depth) || depth > max_abstract_depth)
+                    return "vorn: --abstract: expected a term depth from 1 to " + std::to_string(max_abstract_depth) +
+                           ", got '" + value + "'\n";
+                options.settings.depth_bound = static_cast<unsigned>(depth);
+            }
             break;
         case Kind::HELP:
         case Kind::VERSION: break;
@@ -202,8 +251,9 @@ CommandLine parse_command_line(int argc, const char* const* argv) {
         }
         if (option == nullptr) return failure("vorn: unknown option '" + argument + "'\n" + try_help);
         std::string shown = std::string("--") + option->long_name;
-        // --color=WHEN takes its value only written after "=".
-        if (inline_value && !option->takes_value && option->kind != Kind::COLOR)
+        // --color=WHEN, --levers=LIST and --abstract=DEPTH take their value only written after "=".
+        bool optional_value = option->kind == Kind::COLOR || option->kind == Kind::LEVERS || option->kind == Kind::ABSTRACT;
+        if (inline_value && !option->takes_value && !optional_value)
             return failure("vorn: option '" + shown + "' takes no value\n" + try_help);
         if (option->takes_value && !inline_value) {
             if (i + 1 >= argc) return failure("vorn: option '" + shown + "' needs a value\n" + try_help);
@@ -291,6 +341,20 @@ std::string help_text() {
            "      --partial-steps    carry a final rule back through a step that moves\n"
            "                         processes it does not all name, with a process added\n"
            "                         for each it lacks (see the warning partial-step)\n"
+           "      --levers[=LIST]    saturate with the exact levers, which change the\n"
+           "                         order of the work and which rules are kept, never\n"
+           "                         the target rules, and end more models: all of them,\n"
+           "                         or those of LIST, separated by commas: constructors\n"
+           "                         (knowing a pair is knowing its parts), versions (a\n"
+           "                         process's versions agree where no step changes\n"
+           "                         them), selection (resolve a premise that does not\n"
+           "                         loop), fair (carry final rules back while the\n"
+           "                         closure goes on, the narrowest work first)\n"
+           "      --abstract[=DEPTH] also replace the terms of states and events nested\n"
+           "                         deeper than DEPTH function symbols (default 4) by\n"
+           "                         variables, so that a growing term cannot keep the\n"
+           "                         run going; a target rule found through such a rule\n"
+           "                         is a possible attack (listed after the report)\n"
            "  -h, --help             print this help and exit\n"
            "      --version          print the version and exit\n"
            "      --                 end of the options: the next argument is MODEL\n"

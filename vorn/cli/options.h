@@ -44,9 +44,13 @@ struct Options {
     bool growth = false;
     // The verdict the exit status is to compare with.
     Expectation expect = Expectation::NONE;
-    // How the engine saturates.
+    // How the engine saturates: the levers and the abstraction.
     Settings settings;
 };
+
+// The term depth of --abstract alone, and the largest one accepted.
+constexpr unsigned default_abstract_depth = 4;
+constexpr size_t max_abstract_depth = 1000;
 
 // The longest time limit accepted, in seconds.
 constexpr long long max_time_limit_seconds = 1000000000;

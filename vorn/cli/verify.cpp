@@ -27,6 +27,7 @@
 #include "vorn/report/json_report.h"
 #include "vorn/report/report_sink.h"
 #include "vorn/report/result_file.h"
+#include "vorn/report/termination.h"
 #include "vorn/report/verdict.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/observers.h"
@@ -151,7 +152,12 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
     // The report could not reach its reader: the caller says so.
     if (monitor.stop() == RunMonitor::Stop::WRITE_FAILED) return 1;
     std::string limit = monitor.limit_name();
-    if (!limit.empty()) std::cout << saturation_stopped_line(limit) << std::endl << std::endl;
+    if (!limit.empty()) {
+        std::cout << saturation_stopped_line(limit) << std::endl;
+        std::string hint = ending_hint(options.settings);
+        if (!hint.empty()) std::cout << hint << std::endl;
+        std::cout << std::endl;
+    }
     int stopped = monitor.stop_signal() != 0 ? interrupted_status(monitor.stop_signal()) : limit.empty() ? 0 : 3;
     algorithm.analysis(raw_accessable_states);
     gettimeofday(&end, nullptr);
@@ -159,7 +165,9 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
     timeval span = diffms(end, start);
     print_report(algorithm, span);
     // Whatever stopped the saturation, the sets are incomplete: say what grew.
+    std::cout << abstraction_note(algorithm);
     if (growth && monitor.stop() != RunMonitor::Stop::NONE) growth->print(std::cout, algorithm);
+
     std::vector<Derivation> derivations;
     if (provenance) derivations = derive_targets(algorithm, *provenance);
     if (options.explain) print_explanation(std::cout, derivations, *provenance);
@@ -242,9 +250,7 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
         {
             TraceSilencer silencer(options.report_only);
             InterruptGuard interrupts;
-            algorithm.close_const_rule(raw_const_rules);
-            algorithm.close_trans_rule(raw_trans_rules);
-            algorithm.complete();
+            algorithm.saturate(raw_const_rules, raw_trans_rules);
         }
         monitor.end_progress();
         return report(options, files, algorithm, monitor, provenance.get(), growth.get(), diagnostics, start);

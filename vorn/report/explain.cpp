@@ -45,6 +45,7 @@ const char* edge_label(const Origin& made, bool first) {
         case Origin::Kind::VARIANT: return "variant";
         case Origin::Kind::TRANSFER: return first ? "transfer rule" : "final rule";
         case Origin::Kind::TARGET: return "target";
+        case Origin::Kind::REWRITE: return "rewritten";
         case Origin::Kind::MODEL: break;
     }
     return "";
@@ -102,6 +103,15 @@ std::string step_title(const Derivation& derivation, const Origin& step, const P
             return "transfer of " + step_ref(derivation, step.second) + " back through " +
                    step_ref(derivation, step.first);
         case Origin::Kind::TARGET: return "target of " + step_ref(derivation, step.first) + " for the access queries";
+        case Origin::Kind::REWRITE:
+            switch (static_cast<Observer::Rewrite>(step.number)) {
+                case Observer::Rewrite::SPLIT: return step_ref(derivation, step.first) + " split on a data constructor";
+                case Observer::Rewrite::MERGED:
+                    return step_ref(derivation, step.first) + " with the versions of a process merged";
+                case Observer::Rewrite::GENERALISED:
+                    return step_ref(derivation, step.first) + " generalised: its deep terms replaced by variables";
+            }
+            break;
     }
     return "";
 }

@@ -1,4 +1,5 @@
 #include "vorn/report/growth.h"
+#include "vorn/report/termination.h"
 
 #include <algorithm>
 #include <iomanip>
@@ -106,6 +107,8 @@ void Growth::print(std::ostream& os, const Algorithm& engine) const {
     print_deepest(os, held);
     print_widest(os, held);
     print_keys(os);
+    std::string hint = ending_hint(engine.settings());
+    if (!hint.empty()) os << "\n" << hint << "\n";
     os << std::flush;
 }
 

@@ -13,6 +13,7 @@
 #include "symbolic/poll.h"
 #include "symbolic/renamer.h"
 #include "symbolic/unifier.h"
+#include "vorn/saturation/agenda.h"
 #include "vorn/saturation/algorithm_watch.h"
 
 namespace vorn {
@@ -39,6 +40,7 @@ Rule* configuration_variant(const Rule* rule, size_t select, const Watch& watch)
     sym::Renamer renamer;
     copy->rename(renamer);
     if (watch.observer) watch.observer->varied(rule, copy);
+    watch.made(rule, nullptr, std::list<const StateRule*>{copy});
     return copy;
 }
 
@@ -61,7 +63,11 @@ const size_t eager_queue = 4096;
 // noted, and the composition is queued in their place.
 template <class Rule>
 void compose_into(const StateConstRule* provider, size_t index, const Rule* consumer, WorkQueue<Rule>& queue,
-                  const Watch& watch) {
+                  const Watch& watch, bool now = false) {
+    if (watch.postponing && !now) {
+        watch.postpone(provider, index, consumer, queue);
+        return;
+    }
     if (watch.defer) {
         std::shared_ptr<StateConstRule::Candidates> all;
         size_t next = 0;
@@ -129,6 +135,7 @@ void compose_into(const StateConstRule* provider, size_t index, const Rule* cons
         throw;
     }
     if (results.empty()) return;
+    watch.made(provider, consumer, results);
     if (watch.observer) watch.observer->composed(provider, index, consumer, results);
     if (std::ostream* trace = watch.trace) {
         *trace << std::endl;
@@ -240,7 +247,7 @@ void print_selectable_rules(std::ostream& os, const List& list, const std::strin
 
 // Empties a work queue whose rules will never be tried.
 template <class Rule>
-void drain(WorkQueue<Rule>& queue, const Watch& watch) {
+void drain_queue(WorkQueue<Rule>& queue, const Watch& watch) {
     while (!queue.empty()) {
         if (queue.front_is_deferred()) {
             release(queue, queue.take_deferred(), watch.observer);
@@ -278,8 +285,11 @@ Algorithm::~Algorithm() {
 }
 
 Watch Algorithm::watch() {
-    bool defer = _trace == nullptr && (_observer == nullptr || !_observer->wants_compositions());
-    return Watch{_observer, *this, _stopped, _trace, *_pins, defer};
+    // The abstraction marks the rules of each composition when it is made;
+    // the fair saturation makes them when their turn comes.
+    bool defer = _trace == nullptr && (_observer == nullptr || !_observer->wants_compositions()) &&
+                 !_settings.abstraction() && !_settings.fair;
+    return Watch{_observer, *this, _stopped, _trace, *_pins, defer, _levers.get(), _fair_knowledge != nullptr};
 }
 
 bool Algorithm::next_step(size_t queued) {
@@ -312,32 +322,66 @@ void Algorithm::close(std::list<Rule*>& rules, void (Algorithm::*step)(WorkQueue
             _stopped = true;
         }
     }
-    drain(queue, watch());
+    drain_queue(queue, watch());
+}
+
+void Algorithm::drain(WorkQueue<StateConstRule>& queue) { drain_queue(queue, watch()); }
+void Algorithm::drain(WorkQueue<StateTransRule>& queue) { drain_queue(queue, watch()); }
+
+void Algorithm::make_postponed(const PostponedComposition& composition) {
+    struct Unpin {
+        Pins& pins;
+        const PostponedComposition& composition;
+        ~Unpin() {
+            pins.unpin(composition.provider);
+            pins.unpin(composition.consumer);
+        }
+    } unpin{*_pins, composition};
+    if (composition.consistent)
+        compose_into(composition.provider, composition.index,
+                     static_cast<const StateConstRule*>(composition.consumer), *composition.consistent, watch(), true);
+    else
+        compose_into(composition.provider, composition.index,
+                     static_cast<const StateTransRule*>(composition.consumer), *composition.transfer, watch(), true);
 }
 
 void Algorithm::close_const_rule(std::list<StateConstRule*>& rules) { close(rules, &Algorithm::const_step); }
 
 void Algorithm::const_step(WorkQueue<StateConstRule>& rules) {
     StateConstRule* rule = next_rule(rules, _observer);
-    size_t select = rule->select();
+    if (_levers && (rule = prepare(rule, rules)) == nullptr) {
+        print_separator(_trace);
+        return;
+    }
+    size_t select = selection(rule);
     bool event = rule->event_conclusion();
     bool added;
     if (select == StateRule::NONSELECTABLE) {
         added = event ? add_final_rule(rule) : add_ns_const_rule(rule);
     } else {
-        if (rule->is_confg_at(select)) rules.push(configuration_variant(rule, select, watch()));
+        if (rule->is_confg_at(select)) queue_for(rule, rules).push(configuration_variant(rule, select, watch()));
         added = add_se_const_rule(select, rule);
     }
     if (_stopped) return;
     if (added) {
         if (select != StateRule::NONSELECTABLE) {
             _ns_const_index.partner_candidates(consumer_key(rule, select), _partners);
-            for (Slot k : _partners) compose_into(*_ns_const_index.position(k), select, rule, rules, watch());
+            WorkQueue<StateConstRule>& queue = queue_for(rule, rules);
+            for (Slot k : _partners) compose_into(*_ns_const_index.position(k), select, rule, queue, watch());
         } else if (!event) {
             _se_const_index.partner_candidates(provider_key(rule), _partners);
             for (Slot k : _partners) {
                 const auto& consumer = *_se_const_index.position(k);
-                compose_into<StateConstRule>(rule, consumer.first, consumer.second, rules, watch());
+                compose_into<StateConstRule>(rule, consumer.first, consumer.second, queue_for(consumer.second, rules),
+                                             watch());
+            }
+            // Taking turns, a provider also meets the selectable transfer rules held.
+            if (_fair_transfers) {
+                _se_trans_index.partner_candidates(provider_key(rule), _partners);
+                for (Slot k : _partners) {
+                    const auto& consumer = *_se_trans_index.position(k);
+                    compose_into<StateTransRule>(rule, consumer.first, consumer.second, *_fair_transfers, watch());
+                }
             }
         }
     }
@@ -348,7 +392,11 @@ void Algorithm::close_trans_rule(std::list<StateTransRule*>& rules) { close(rule
 
 void Algorithm::trans_step(WorkQueue<StateTransRule>& rules) {
     StateTransRule* rule = next_rule(rules, _observer);
-    size_t select = rule->select();
+    if (_levers && (rule = prepare(rule)) == nullptr) {
+        print_separator(_trace);
+        return;
+    }
+    size_t select = selection(rule);
     if (select == StateRule::NONSELECTABLE) {
         add_ns_trans_rule(rule);
     } else if (add_se_trans_rule(select, rule)) {
@@ -360,6 +408,28 @@ void Algorithm::trans_step(WorkQueue<StateTransRule>& rules) {
     print_separator(_trace);
 }
 
+bool Algorithm::transfer_step(const StateConstRule* final_rule, const StateTransRule* transfer,
+                              std::list<StateConstRule*>& results) {
+    if (_trace) {
+        transfer->info(*_trace);
+        *_trace << "Transfer rule :" << std::endl;
+        final_rule->info(*_trace);
+        *_trace << std::endl << separator_long << std::endl << std::endl;
+    }
+    try {
+        results = transfer_final(transfer, final_rule);
+    } catch (const sym::Abandoned&) {
+        _stopped = true;
+        return false;
+    } catch (const common::UserError&) {
+        if (_observer) _observer->failed(Meeting::TRANSFER, transfer, final_rule);
+        throw;
+    }
+    if (_observer) _observer->transferred(transfer, final_rule, results);
+    if (_levers) _levers->inherit(transfer, final_rule, results);
+    return true;
+}
+
 void Algorithm::complete() {
     if (_trace) *_trace << std::endl;
     EnginePoll poll(_observer, *this);
@@ -368,23 +438,8 @@ void Algorithm::complete() {
     for (auto final_rule = _final_rules.begin(); final_rule != _final_rules.end() && !_stopped; ++final_rule) {
         for (const StateTransRule* transfer : _ns_trans_rules) {
             if (_stopped) break;
-            if (_trace) {
-                transfer->info(*_trace);
-                *_trace << "Transfer rule :" << std::endl;
-                (*final_rule)->info(*_trace);
-                *_trace << std::endl << separator_long << std::endl << std::endl;
-            }
             std::list<StateConstRule*> results;
-            try {
-                results = transfer_final(transfer, *final_rule);
-            } catch (const sym::Abandoned&) {
-                _stopped = true;
-                break;
-            } catch (const common::UserError&) {
-                if (_observer) _observer->failed(Meeting::TRANSFER, transfer, *final_rule);
-                throw;
-            }
-            if (_observer) _observer->transferred(transfer, *final_rule, results);
+            if (!transfer_step(*final_rule, transfer, results)) break;
             close_const_rule(results);
         }
     }
@@ -409,6 +464,7 @@ void Algorithm::analysis(std::vector<std::pair<sym::State*, bool>> queries) {
         std::cout << separator_short << std::endl << std::endl;
         if (_observer) _observer->targeted(final_rule, target);
         _target_rules.push_back(static_cast<StateConstRule*>(target));
+        _targets_abstracted.push_back(abstracted(final_rule));
     }
 }
 

@@ -21,6 +21,8 @@ namespace vorn {
 extern void (*closure_step_hook)();
 
 class Algorithm;
+class Levers;
+struct PostponedComposition;
 struct Watch;
 
 // What the engine was doing with two rules when a model error came up.
@@ -73,6 +75,10 @@ public:
     // rest of a queue that will not be tried.
     virtual void released(const sym::StateConstRule* /*provider*/, const sym::StateRule* /*consumer*/) {}
     virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
+    // A lever of the settings put `result` in the place of `rule`: split on a
+    // data constructor, versions of a process merged, or terms generalised.
+    enum class Rewrite { SPLIT, MERGED, GENERALISED };
+    virtual void rewritten(const sym::StateRule* /*rule*/, const sym::StateRule* /*result*/, Rewrite) {}
     virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
                              const std::list<sym::StateConstRule*>& /*results*/) {}
     virtual void targeted(const sym::StateConstRule* /*final_rule*/, const sym::StateRule* /*target*/) {}
@@ -101,10 +107,9 @@ public:
 // It owns every rule it holds.
 class Algorithm {
 public:
-    Algorithm() = default;
+    Algorithm();
     // The observer (or null) must outlive the engine's runs; the engine does not own it.
-    explicit Algorithm(Observer* observer, const Settings& settings = {})
-        : _observer(observer), _settings(settings) {}
+    explicit Algorithm(Observer* observer, const Settings& settings = {});
     // The closure trace goes to `trace`, or nowhere when it is null: no rule
     // is then turned into text. Standard output by default.
     void trace_to(std::ostream* trace) { _trace = trace; }
@@ -117,6 +122,11 @@ public:
     void close_trans_rule(std::list<sym::StateTransRule*>& rules);
     // Transfer every final rule through every non-selectable transfer rule.
     void complete();
+    // The whole saturation of a model's rules, both lists consumed: the three
+    // calls above in their order, or, with the fair lever, the same work taking
+    // turns. The levers that read the model learn it here.
+    void saturate(std::list<sym::StateConstRule*>& const_rules, std::list<sym::StateTransRule*>& trans_rules);
+    const Settings& settings() const { return _settings; }
 
     // Asks every final rule whether the queried states are reachable.
     void analysis(std::vector<std::pair<sym::State*, bool>> queries);
@@ -137,6 +147,12 @@ public:
     size_t rules_tried() const { return _tried; }
     // The witnesses found by the analysis, in the order they are printed.
     const std::list<sym::StateConstRule*>& target_rules() const { return _target_rules; }
+    // For each target rule, in the same order: whether its derivation used a
+    // rule that the abstraction generalised (a possible attack, until an exact
+    // derivation confirms it).
+    const std::vector<bool>& targets_abstracted() const { return _targets_abstracted; }
+    // Whether a rule the engine holds descends from a generalised rule.
+    bool abstracted(const sym::StateRule* rule) const;
 
 protected:
     bool add_se_const_rule(size_t select, sym::StateConstRule* rule);
@@ -148,6 +164,37 @@ protected:
 private:
     friend struct Watch;
     Watch watch();
+    // The premise the engine resolves next in a rule: select(), or the choice
+    // of the selection lever.
+    size_t selection(const sym::StateRule* rule) const;
+    // The levers that rewrite a rule taken from a queue, before it is added:
+    // the rule to add, or null when the rule was dropped or split into parts
+    // put in front of the queue.
+    sym::StateConstRule* prepare(sym::StateConstRule* rule, WorkQueue<sym::StateConstRule>& queue);
+    sym::StateTransRule* prepare(sym::StateTransRule* rule);
+    // A rule is leaving the engine's sets or queues.
+    void forget(const sym::StateRule* rule);
+    // The fair saturation: the closures and the transfers take turns.
+    void saturate_fairly(std::list<sym::StateConstRule*>& const_rules, std::list<sym::StateTransRule*>& trans_rules);
+    // Carries a final rule back through a transfer rule, traced as complete()
+    // traces it; false when the run stopped inside.
+    bool transfer_step(const sym::StateConstRule* final_rule, const sym::StateTransRule* transfer,
+                       std::list<sym::StateConstRule*>& results);
+    // The pairs a new final rule, or a new not selectable transfer rule, adds to the agenda.
+    void agenda_final_rule(const sym::StateConstRule* rule);
+    void agenda_transfer_rule(const sym::StateTransRule* rule);
+    // The fair saturation makes a composition when its turn comes: until then
+    // the two rules stay pinned.
+    void postpone(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
+                  WorkQueue<sym::StateConstRule>* consistent, WorkQueue<sym::StateTransRule>* transfer);
+    void make_postponed(const PostponedComposition& composition);
+    void end_fair(WorkQueue<sym::StateConstRule>& knowledge, WorkQueue<sym::StateConstRule>& events,
+                  WorkQueue<sym::StateTransRule>& transfers);
+    // A not selectable transfer rule left the engine: its pairs are passed over.
+    void forget_transfer(const sym::StateTransRule* rule);
+    // Empties a queue whose rules will never be tried.
+    void drain(WorkQueue<sym::StateConstRule>& queue);
+    void drain(WorkQueue<sym::StateTransRule>& queue);
     // Counts one step of a closure; false once the saturation has stopped.
     bool next_step(size_t queued);
     // Takes the front rule of a work queue, adds it and composes it.
@@ -182,6 +229,19 @@ private:
 
     Observer* _observer = nullptr;
     Settings _settings;
+    std::unique_ptr<Levers> _levers;
+    std::vector<bool> _targets_abstracted;
+    // While the fair saturation runs: where compositions into selectable
+    // transfer rules go, and the pairs of a final and a not selectable transfer
+    // rule still to carry back.
+    WorkQueue<sym::StateTransRule>* _fair_transfers = nullptr;
+    WorkQueue<sym::StateConstRule>* _fair_knowledge = nullptr;
+    WorkQueue<sym::StateConstRule>* _fair_events = nullptr;
+    // The queue a rule made from `consumer` goes to: `rules`, or while the fair
+    // saturation runs, the queue of the kind of its conclusion.
+    WorkQueue<sym::StateConstRule>& queue_for(const sym::StateConstRule* consumer, WorkQueue<sym::StateConstRule>& rules);
+    struct Agenda;
+    std::unique_ptr<Agenda> _agenda;
     std::ostream* _trace = &std::cout;
     bool _stopped = false;
     size_t _tried = 0;

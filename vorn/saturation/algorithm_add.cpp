@@ -34,6 +34,25 @@ bool worth_testing(const Rule* held, const Rule* rule, bool removes) {
 
 enum class Found { NO, YES, UNKNOWN };
 
+// Whether the rule concludes the knowledge of a configuration.
+bool concludes_configuration(const StateRule* rule) {
+    if (rule->type() != StateRule::CONSIST) return false;
+    const sym::Fact* conclusion = static_cast<const StateConstRule*>(rule)->conclusion();
+    return conclusion->type() == sym::Fact::OKNOW &&
+           static_cast<const sym::Know*>(conclusion)->term()->type() == sym::Term::CONFG;
+}
+
+// Whether `general` makes `specific` redundant: it implies it. With the
+// levers, whose order of work differs, a rule that concludes the knowledge of
+// a configuration stands in only for a rule that concludes one too, since it
+// resolves no other premise.
+// `screened`: the quick test already admitted the pair (see imply).
+template <class Rule>
+bool redundant(const Rule* general, const Rule* specific, const Watch& watch, bool screened = false) {
+    if (!general->imply(specific, screened)) return false;
+    return watch.levers == nullptr || concludes_configuration(general) == concludes_configuration(specific);
+}
+
 #ifdef VORN_CROSSCHECK
 // The flat scan: every held rule, in list order, that the tests admit. The
 // index must have found exactly these.
@@ -92,14 +111,14 @@ const FeatureIndex::Slot recent_window = 32;
 // when the tests must run in list order.
 template <class Rule, class Entry>
 Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, std::vector<Slot>& candidates,
-                     const StateRule*& held_partner) {
+                     const StateRule*& held_partner, const Watch& watch) {
     const sym::RuleFeatures& features = rule->features();
     if (index.impure_may_imply(features)) return Found::UNKNOWN;
     // Every rule tested here passed the quick test.
     auto implies = [&](Slot k) {
         const Rule* held = rule_of(*index.position(k));
         held_partner = held;
-        return held->imply(rule, true);
+        return redundant(held, rule, watch, true);
     };
     const Slot older = index.slots() > recent_window ? index.slots() - recent_window : 0;
     for (Slot k = index.slots(); k-- > older;)
@@ -128,7 +147,7 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
         // first, so that a symbol it meets with a second arity sends every
         // held rule to the tests below.
         rule->features();
-        Found found = sym::arities_consistent() && !removes ? implied_by_any(index, rule, candidates, held_partner)
+        Found found = sym::arities_consistent() && !removes ? implied_by_any(index, rule, candidates, held_partner, watch)
                                                             : Found::UNKNOWN;
         if (found == Found::UNKNOWN) rules_to_test(index, rule, removes, candidates, sides);
         for (size_t i = 0; i < candidates.size() && found == Found::UNKNOWN; ++i) {
@@ -137,11 +156,11 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
             held_partner = held;
             // A test the quick test rejects answers false and issues no name: it is left out.
             bool screened = sides[i] != 0;
-            if ((!screened || (sides[i] & FeatureIndex::GENERAL)) && held->imply(rule, screened)) {
+            if ((!screened || (sides[i] & FeatureIndex::GENERAL)) && redundant(held, rule, watch, screened)) {
                 found = Found::YES;
                 break;
             }
-            if (removes && (!screened || (sides[i] & FeatureIndex::SPECIFIC)) && rule->imply(held, screened)) {
+            if (removes && (!screened || (sides[i] & FeatureIndex::SPECIFIC)) && redundant(rule, held, watch, screened)) {
                 held_partner = nullptr;
                 watch.dropped(held);
                 watch.pins.retire(held);
@@ -153,7 +172,7 @@ bool add_rule(List& list, HeldIndex<Entry>& index, Rule* rule, const Entry& entr
         // Without removals, the answer found out of order is the answer in order.
         if (!removes && found != Found::UNKNOWN) {
             bool any = false;
-            for (const auto& entry : list) any = any || rule_of(entry)->imply(rule);
+            for (const auto& entry : list) any = any || redundant(rule_of(entry), rule, watch);
             if (any != (found == Found::YES)) {
                 std::cerr << "out-of-order search for an implying rule disagrees" << std::endl;
                 std::abort();
@@ -205,7 +224,7 @@ PartnerKey provider_key(const StateConstRule* rule) {
 PartnerKey consumer_key(const StateRule* rule, size_t select) { return partner_key(rule->knows().at(select).first->term()); }
 
 bool Algorithm::add_se_const_rule(size_t select, StateConstRule* rule) {
-    assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
+    assert(selection(rule) == select && select != StateConstRule::NONSELECTABLE);
     if (_trace) {
         *_trace << "Try Add Selectable Consistent Rule at " << select << ":" << std::endl;
         rule->info(*_trace);
@@ -214,7 +233,7 @@ bool Algorithm::add_se_const_rule(size_t select, StateConstRule* rule) {
 }
 
 bool Algorithm::add_ns_const_rule(StateConstRule* rule) {
-    assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == false);
+    assert(selection(rule) == StateConstRule::NONSELECTABLE && rule->event_conclusion() == false);
     if (_trace) {
         *_trace << "Try Add Nonselectable Consistent Rule:" << std::endl;
         rule->info(*_trace);
@@ -223,7 +242,7 @@ bool Algorithm::add_ns_const_rule(StateConstRule* rule) {
 }
 
 bool Algorithm::add_se_trans_rule(size_t select, StateTransRule* rule) {
-    assert(rule->select() == select && select != StateConstRule::NONSELECTABLE);
+    assert(selection(rule) == select && select != StateConstRule::NONSELECTABLE);
     if (_trace) {
         *_trace << "Try Add Selectable Transfer Rule at " << select << ":" << std::endl;
         rule->info(*_trace);
@@ -232,21 +251,25 @@ bool Algorithm::add_se_trans_rule(size_t select, StateTransRule* rule) {
 }
 
 bool Algorithm::add_ns_trans_rule(StateTransRule* rule) {
-    assert(rule->select() == StateConstRule::NONSELECTABLE);
+    assert(selection(rule) == StateConstRule::NONSELECTABLE);
     if (_trace) {
         *_trace << "Try Add Nonselectable Transfer Rule:" << std::endl;
         rule->info(*_trace);
     }
-    return add_rule(_ns_trans_rules, _ns_trans_index, rule, rule, true, NOT_A_PARTNER, watch());
+    bool added = add_rule(_ns_trans_rules, _ns_trans_index, rule, rule, true, NOT_A_PARTNER, watch());
+    if (added && _agenda) agenda_transfer_rule(rule);
+    return added;
 }
 
 bool Algorithm::add_final_rule(StateConstRule* rule) {
-    assert(rule->select() == StateConstRule::NONSELECTABLE && rule->event_conclusion() == true);
+    assert(selection(rule) == StateConstRule::NONSELECTABLE && rule->event_conclusion() == true);
     if (_trace) {
         *_trace << "Try Add Final Consistent Rule:" << std::endl;
         rule->info(*_trace);
     }
-    return add_rule(_final_rules, _final_index, rule, rule, false, NOT_A_PARTNER, watch());
+    bool added = add_rule(_final_rules, _final_index, rule, rule, false, NOT_A_PARTNER, watch());
+    if (added && _agenda) agenda_final_rule(rule);
+    return added;
 }
 
 }  // namespace vorn

@@ -7,6 +7,7 @@
 #include "symbolic/srule.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/held_index.h"
+#include "vorn/saturation/levers.h"
 #include "vorn/saturation/work_queue.h"
 
 // Shared by the engine's sources (algorithm.cpp: the closures, the completion
@@ -18,16 +19,35 @@ namespace vorn {
 // What an add operation reports to: the engine's observer, if any, and the trace.
 struct Watch {
     Observer* observer;
-    const Algorithm& engine;
+    Algorithm& engine;
     bool& stopped;
     std::ostream* trace;
     Pins& pins;
     // Compositions are counted and deferred: nobody looks at their rules
     // before the queue reaches them.
     bool defer;
+    // The levers of the settings, null when none is on.
+    Levers* levers;
+    // The fair saturation makes compositions when their turn comes.
+    bool postponing;
+
+    void postpone(const sym::StateConstRule* provider, size_t index, const sym::StateConstRule* consumer,
+                  WorkQueue<sym::StateConstRule>& queue) const {
+        engine.postpone(provider, index, consumer, &queue, nullptr);
+    }
+    void postpone(const sym::StateConstRule* provider, size_t index, const sym::StateTransRule* consumer,
+                  WorkQueue<sym::StateTransRule>& queue) const {
+        engine.postpone(provider, index, consumer, nullptr, &queue);
+    }
 
     void dropped(const sym::StateRule* rule) const {
         if (observer) observer->dropped(rule);
+        engine.forget(rule);
+    }
+    // Rules made from `first` and `second` (null for none) are marked when one of them is.
+    template <class List>
+    void made(const sym::StateRule* first, const sym::StateRule* second, const List& rules) const {
+        if (levers) levers->inherit(first, second, rules);
     }
     void failed(Meeting meeting, const sym::StateRule* first, const sym::StateRule* second) const {
         if (observer) observer->failed(meeting, first, second);

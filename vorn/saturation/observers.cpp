@@ -43,6 +43,10 @@ void Observers::varied(const sym::StateRule* rule, const sym::StateRule* variant
     for (Observer* observer : _observers) observer->varied(rule, variant);
 }
 
+void Observers::rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) {
+    for (Observer* observer : _observers) observer->rewritten(rule, result, how);
+}
+
 void Observers::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                             const std::list<sym::StateConstRule*>& results) {
     for (Observer* observer : _observers) observer->transferred(transfer, final_rule, results);

@@ -187,6 +187,14 @@ void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* varian
     keep(variant, std::move(origin));
 }
 
+void Provenance::rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) {
+    auto origin = std::make_shared<Origin>();
+    origin->kind = Origin::Kind::REWRITE;
+    origin->number = static_cast<size_t>(how);
+    origin->first = record(rule);
+    keep(result, std::move(origin));
+}
+
 void Provenance::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                              const std::list<sym::StateConstRule*>& results) {
     std::shared_ptr<Origin> through = record(transfer);

@@ -22,7 +22,8 @@ struct Origin {
         COMPOSITION,  // `first` (provider) composed into `second` (consumer) at premise `number`
         VARIANT,      // `first` copied to pass over its configuration premise `number`
         TRANSFER,     // `second` (a final rule) carried back through `first` (a transfer rule)
-        TARGET        // `first` (a final rule) answered the access queries
+        TARGET,       // `first` (a final rule) answered the access queries
+        REWRITE       // `first` rewritten by a lever: `number` is the Observer::Rewrite
     };
 
     Kind kind = Kind::MODEL;
@@ -91,6 +92,7 @@ public:
     void deferred(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer) override;
     void released(const sym::StateConstRule* provider, const sym::StateRule* consumer) override;
     void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
+    void rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) override;
     void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                      const std::list<sym::StateConstRule*>& results) override;
     void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;

@@ -10,6 +10,7 @@
 
 #include "symbolic/name.h"
 #include "symbolic/srule.h"
+#include "vorn/saturation/ordered.h"
 
 namespace vorn {
 
@@ -104,13 +105,38 @@ public:
         }
     }
 
-    bool empty() const { return _items.empty(); }
+    // From now on, rules are taken lightest first by `weight` (the oldest of
+    // equal weight first), or the oldest one after take_oldest_next().
+    // Arrival numbers come from `clock`. Deferred compositions are not
+    // queued in this order: push them no more.
+    template <class Weight>
+    void order_by_weight(Weight weight, size_t& clock) {
+        _weighed = std::make_unique<Weighed>(clock);
+        _weight = weight;
+        while (!_items.empty()) {
+            Rule* rule = _items.front();
+            _items.pop_front();
+            --_rules;
+            push(rule);
+        }
+    }
+    bool weighed() const { return _weighed != nullptr; }
+    // Of a weighed, non-empty queue: the key of the lightest rule, the arrival of the oldest.
+    std::pair<size_t, size_t> lightest() const { return _weighed->lightest(); }
+    size_t oldest() const { return _weighed->oldest(); }
+    void take_oldest_next() { _oldest_next = true; }
+
+    bool empty() const { return _weighed ? _weighed->empty() : _items.empty(); }
     // Rules queued, those of deferred compositions included.
     size_t size() const { return _rules; }
 
     void push(Rule* rule) {
-        _items.push_back(rule);
         ++_rules;
+        if (_weighed) {
+            _weighed->push(_weight(rule), rule);
+            return;
+        }
+        _items.push_back(rule);
     }
     // Pins the provider and the consumer until the composition is made again or dropped.
     void push(const Deferred<Rule>& deferred) {
@@ -121,8 +147,14 @@ public:
         _rules += deferred.rules;
     }
 
-    bool front_is_deferred() const { return _items.front() == nullptr; }
+    bool front_is_deferred() const { return !_weighed && _items.front() == nullptr; }
     Rule* take() {
+        if (_weighed) {
+            --_rules;
+            bool oldest = _oldest_next;
+            _oldest_next = false;
+            return oldest ? _weighed->take_oldest() : _weighed->take_lightest();
+        }
         Rule* rule = _items.front();
         _items.pop_front();
         --_rules;
@@ -149,6 +181,10 @@ public:
     // Puts rules back in front of the queue, in their order.
     template <class List>
     void put_back(const List& rules) {
+        if (_weighed) {
+            for (auto* rule : rules) push(static_cast<Rule*>(rule));
+            return;
+        }
         for (auto rule = rules.rbegin(); rule != rules.rend(); ++rule) {
             _items.push_front(static_cast<Rule*>(*rule));
             ++_rules;
@@ -161,6 +197,10 @@ private:
     std::deque<Deferred<Rule>> _deferred;
     size_t _rules = 0;
     Pins& _pins;
+    typedef Ordered<Rule*> Weighed;
+    std::unique_ptr<Weighed> _weighed;
+    size_t (*_weight)(const sym::StateRule*) = nullptr;
+    bool _oldest_next = false;
 };
 
 }  // namespace vorn
