@@ -172,7 +172,8 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
     if (provenance) derivations = derive_targets(algorithm, *provenance);
     if (options.explain) print_explanation(std::cout, derivations, *provenance);
     Verdict verdict =
-        judge(algorithm.target_rules(), query_lines(), stop_cause(limit, monitor.stop_signal()));
+        judge(algorithm.target_rules(), query_lines(), stop_cause(limit, monitor.stop_signal()),
+              algorithm.settings().abstraction() ? algorithm.targets_abstracted() : std::vector<bool>{});
 
     // The verdict comes last, after everything the report prints and the
     // warnings about the run.

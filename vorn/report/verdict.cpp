@@ -20,7 +20,8 @@ std::string count_text(size_t n, const char* one, const char* many) {
 
 }  // namespace
 
-Verdict judge(const std::list<sym::StateConstRule*>& targets, std::vector<int> query_lines, std::string stopped_by) {
+Verdict judge(const std::list<sym::StateConstRule*>& targets, std::vector<int> query_lines, std::string stopped_by,
+              const std::vector<bool>& abstracted) {
     Verdict verdict;
     verdict.query_lines = std::move(query_lines);
     verdict.stopped_by = std::move(stopped_by);
@@ -31,8 +32,9 @@ Verdict judge(const std::list<sym::StateConstRule*>& targets, std::vector<int> q
         if (std::find(verdict.events.begin(), verdict.events.end(), text.str()) == verdict.events.end())
             verdict.events.push_back(text.str());
     }
+    bool exact = abstracted.empty() || std::find(abstracted.begin(), abstracted.end(), false) != abstracted.end();
     if (!targets.empty())
-        verdict.kind = VerdictKind::ATTACK;
+        verdict.kind = exact ? VerdictKind::ATTACK : VerdictKind::POSSIBLE_ATTACK;
     else
         verdict.kind = verdict.stopped_by.empty() ? VerdictKind::NO_ATTACK : VerdictKind::NO_VERDICT;
     return verdict;
@@ -51,6 +53,7 @@ const char* verdict_word(VerdictKind kind) {
         case VerdictKind::ATTACK: return "attack";
         case VerdictKind::NO_ATTACK: return "no attack found";
         case VerdictKind::NO_VERDICT: return "no verdict";
+        case VerdictKind::POSSIBLE_ATTACK: return "possible attack";
     }
     return "";
 }
@@ -60,6 +63,7 @@ const char* verdict_result(VerdictKind kind) {
         case VerdictKind::ATTACK: return "attack";
         case VerdictKind::NO_ATTACK: return "secure";
         case VerdictKind::NO_VERDICT: return "none";
+        case VerdictKind::POSSIBLE_ATTACK: return "possible";
     }
     return "";
 }
@@ -87,13 +91,15 @@ std::string question_text(const std::vector<int>& query_lines) {
 std::string answer_text(const Verdict& verdict) {
     std::string text = verdict_word(verdict.kind);
     switch (verdict.kind) {
-        case VerdictKind::ATTACK: {
+        case VerdictKind::ATTACK:
+        case VerdictKind::POSSIBLE_ATTACK: {
             text += ": ";
             for (size_t i = 0; i < verdict.events.size() && i < events_named; ++i)
                 text += (i > 0 ? ", " : "") + verdict.events[i];
             if (verdict.events.size() > events_named)
                 text += " and " + count_text(verdict.events.size() - events_named, "other event", "other events");
             text += " (" + count_text(verdict.target_rules, "target rule", "target rules");
+            if (verdict.kind == VerdictKind::POSSIBLE_ATTACK) text += ", found through generalised rules";
             if (!verdict.stopped_by.empty()) text += ", found before " + verdict.stopped_by + " stopped the saturation";
             text += ")";
             break;
@@ -115,7 +121,9 @@ Agreement as_expected(VerdictKind kind, Expectation expectation) {
             return expectation == Expectation::ATTACK ? Agreement::AS_EXPECTED : Agreement::NOT_AS_EXPECTED;
         case VerdictKind::NO_ATTACK:
             return expectation == Expectation::SECURE ? Agreement::AS_EXPECTED : Agreement::NOT_AS_EXPECTED;
-        case VerdictKind::NO_VERDICT: return Agreement::NO_VERDICT;
+        // Neither an attack nor secure until one is confirmed.
+        case VerdictKind::NO_VERDICT:
+        case VerdictKind::POSSIBLE_ATTACK: return Agreement::NO_VERDICT;
     }
     return Agreement::NO_VERDICT;
 }

@@ -21,9 +21,14 @@ enum class VerdictKind {
     // Something stopped the saturation before any target rule was found: the
     // rule sets are incomplete, so nothing follows.
     NO_VERDICT,
-    // A verdict added here (an attack found under an abstraction, say) needs
-    // its words in verdict_word and verdict_result and its answer in
-    // as_expected; the compiler points at each switch.
+    // Target rules were found under the abstraction, every one of them
+    // through a generalised rule, which derives more than the model: they
+    // may be attacks or not. (A target found through exact rules alone is an
+    // attack.)
+    POSSIBLE_ATTACK,
+    // A verdict added here needs its words in verdict_word and
+    // verdict_result and its answer in as_expected; the compiler points at
+    // each switch.
 };
 
 // The verdict on one question. The access queries of a model (its "%"
@@ -44,8 +49,11 @@ struct Verdict {
     std::string stopped_by;
 };
 
-// The verdict of a run from its target rules; `stopped_by` as in Verdict.
-Verdict judge(const std::list<sym::StateConstRule*>& targets, std::vector<int> query_lines, std::string stopped_by);
+// The verdict of a run from its target rules; `stopped_by` as in Verdict;
+// `abstracted`, when not empty, says for each target rule whether it was
+// found through a generalised rule.
+Verdict judge(const std::list<sym::StateConstRule*>& targets, std::vector<int> query_lines, std::string stopped_by,
+              const std::vector<bool>& abstracted = {});
 
 // What stopped a saturation, in words: "the rule limit", "the time limit",
 // "the memory limit" for the limit named "rule", "time" or "memory", the
@@ -53,10 +61,10 @@ Verdict judge(const std::list<sym::StateConstRule*>& targets, std::vector<int> q
 // nothing did.
 std::string stop_cause(const std::string& limit_name, int signal);
 
-// "attack", "no attack found" or "no verdict".
+// "attack", "no attack found", "no verdict" or "possible attack".
 const char* verdict_word(VerdictKind kind);
-// The verdict as --expect and the JSON results name it: "attack", "secure"
-// or "none".
+// The verdict as --expect and the JSON results name it: "attack", "secure",
+// "none" or "possible".
 const char* verdict_result(VerdictKind kind);
 
 // The question: "for the access query at line 12", "for the access query at
