@@ -278,6 +278,8 @@ std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan*
             plan.root = first->root + at.use;
             break;
         }
+        // A rule rewritten by a lever keeps no record of where its states went.
+        case Origin::Kind::REWRITE: return std::nullopt;
         case Origin::Kind::MODEL: break;
     }
     if (!place(plan, live, link, transfer_use) || !place_premises(plan, before, link)) return std::nullopt;
