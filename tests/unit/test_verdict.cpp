@@ -2,9 +2,11 @@
 // access queries, and the answer with the events it names.
 #include <gtest/gtest.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
+#include "model_fixture.h"
 #include "vorn/report/verdict.h"
 
 using vorn::Verdict;
@@ -34,4 +36,25 @@ TEST(Verdict, TheAnswerNamesAtMostThreeEventsAndTheStop) {
     EXPECT_EQ(vorn::stop_cause("memory", 0), "the memory limit");
     EXPECT_EQ(vorn::stop_cause("interrupt", 15), "SIGTERM");
     EXPECT_EQ(vorn::stop_cause("", 0), "");
+}
+
+// Under the abstraction, the run is a possible attack only when every target
+// rule came through a generalised rule; one exact target makes it an attack.
+// A possible attack satisfies neither expectation.
+using VerdictOfTargets = ModelTest;
+TEST_F(VerdictOfTargets, APossibleAttackNeedsEveryTargetGeneralised) {
+    parse("$ e(x);\n! -[ ]-> e(a[]);\n! -[ ]-> e(b[]);\n");
+    std::list<sym::StateConstRule*> targets = {const_rule(0), const_rule(1)};
+    EXPECT_EQ(vorn::judge(targets, {}, "").kind, VerdictKind::ATTACK);
+    EXPECT_EQ(vorn::judge(targets, {}, "", {true, false}).kind, VerdictKind::ATTACK);
+    EXPECT_EQ(vorn::judge(targets, {}, "", {false, false}).kind, VerdictKind::ATTACK);
+    Verdict possible = vorn::judge(targets, {}, "the rule limit", {true, true});
+    ASSERT_EQ(possible.kind, VerdictKind::POSSIBLE_ATTACK);
+    EXPECT_EQ(vorn::answer_text(possible),
+              "possible attack: e(a[]), e(b[]) (2 target rules, found through generalised rules, found before the "
+              "rule limit stopped the saturation)");
+    EXPECT_STREQ(vorn::verdict_result(possible.kind), "possible");
+    for (vorn::Expectation expectation : {vorn::Expectation::ATTACK, vorn::Expectation::SECURE})
+        EXPECT_EQ(vorn::as_expected(possible.kind, expectation), vorn::Agreement::NO_VERDICT);
+    EXPECT_EQ(vorn::judge({}, {}, "", {}).kind, VerdictKind::NO_ATTACK);
 }
