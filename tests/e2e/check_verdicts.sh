@@ -6,10 +6,15 @@
 #    rules...)" with the distinct conclusions of the N target rules of the
 #    report, "no attack found (saturation complete)" for a finished run
 #    without target rules, "no verdict (stopped by the rule limit)" for a
-#    stopped one without;
+#    stopped one without; under --abstract, "possible attack: ..." when the
+#    line after the report says that every target rule was found through a
+#    generalised rule;
 #  - --expect changes neither standard output nor standard error; its status
 #    is 0 for the verdict it names, 4 for the other one, and the status
-#    without it (3) when there is no verdict.
+#    without it (3) when there is no verdict; a possible attack is never
+#    expected: 4, or 3 for an attack expected in a stopped run.
+# The examples run also with --levers --abstract=1, where possible attacks
+# come up.
 # Usage: check_verdicts.sh VORN
 set -u
 vorn=$1
@@ -19,6 +24,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail=0
 checked=0
+: > "$tmp/kinds"
 
 # check DIR MODEL [OPTION...]: runs MODEL in DIR as it is named there.
 check() {
@@ -38,7 +44,12 @@ check() {
   local answer=${verdict#*: verdict * query*: }
   [[ $verdict == "$model: verdict "* ]] || { echo "$label: no verdict line at the end: $verdict"; fail=1; return; }
   local expected
-  if [ "$targets" -gt 0 ]; then
+  if [ "$targets" -gt 0 ] && grep -q "^Abstraction: .* $targets of $targets target rules " "$tmp/out"; then
+    expected="possible attack: $events"
+    [[ $answer == "$expected"*" ($targets target rule"*", found through generalised rules"* ]] ||
+      { echo "$label: '$answer', expected '$expected ... ($targets target rules, found through generalised rules...)'"; fail=1; }
+    expected=possible
+  elif [ "$targets" -gt 0 ]; then
     expected="attack: $events"
     [[ $answer == "$expected"*" ($targets target rule"* ]] || { echo "$label: '$answer', expected '$expected ... ($targets target rules...)'"; fail=1; }
     expected=attack
@@ -49,6 +60,7 @@ check() {
     [ "$answer" = "no verdict (stopped by the rule limit)" ] || { echo "$label: '$answer' for a stopped run without target rule"; fail=1; }
     expected=none
   fi
+  echo "$expected" >> "$tmp/kinds"
   cp "$tmp/out" "$tmp/out.plain"
   cp "$tmp/err" "$tmp/err.plain"
   local expect wanted got
@@ -57,6 +69,9 @@ check() {
     got=$?
     if [ "$expected" = none ]; then
       wanted=$status
+    elif [ "$expected" = possible ]; then
+      wanted=4
+      [ $expect = attack ] && [ $status = 3 ] && wanted=3
     elif [ "$expected" = $expect ]; then
       wanted=0
     else
@@ -77,6 +92,13 @@ for model in "$here"/docs/*.vorn; do
 done
 check "$here/docs" quick_start.vorn --max-rules 4
 check "$here/cli" max_rules_stop.vorn --max-rules 8
+for model in "$root"/examples/*.vorn; do
+  check "$root" "examples/$(basename "$model")" --levers --abstract=1 --max-rules 400
+done
+check "$here/cli" possible_attack.vorn --levers --abstract=1
+check "$root" examples/case_studies/yubikey_otp.vorn --levers --abstract --max-rules 100
+possible=$(grep -c "^possible$" "$tmp/kinds")
+[ "$possible" -ge 2 ] || { echo "only $possible possible attacks among the runs"; fail=1; }
 [ "$checked" -ge 30 ] || { echo "only $checked runs checked"; fail=1; }
 [ $fail = 0 ] && echo "verdicts: $checked runs, each verdict as its report says and --expect as the verdict"
 exit $fail

@@ -333,6 +333,7 @@ std::string help_text() {
            "  -Wextra                turn on the warnings that are off by default\n"
            "      --expect VERDICT   attack or secure: exit with status 0 when the run's\n"
            "                         verdict is VERDICT, 4 when it is the other one\n"
+           "                         or a possible attack\n"
            "      --growth           when a limit or a signal stops the run, print after the\n"
            "                         report what grows: the held rules per set, the model\n"
            "                         rules they descend from, the deepest terms held and\n"

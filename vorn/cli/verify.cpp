@@ -138,8 +138,10 @@ int run_status(int stopped, int signal, Agreement agreement) {
     switch (agreement) {
         case Agreement::AS_EXPECTED: return 0;
         case Agreement::NOT_AS_EXPECTED: return status_not_expected;
-        case Agreement::NOT_ASKED:
-        case Agreement::NO_VERDICT: break;
+        case Agreement::NOT_ASKED: break;
+        // A complete run without a verdict to compare found only possible
+        // attacks: it is not the expected verdict either.
+        case Agreement::NO_VERDICT: return stopped != 0 ? stopped : status_not_expected;
     }
     return stopped;
 }

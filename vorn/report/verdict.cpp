@@ -121,9 +121,11 @@ Agreement as_expected(VerdictKind kind, Expectation expectation) {
             return expectation == Expectation::ATTACK ? Agreement::AS_EXPECTED : Agreement::NOT_AS_EXPECTED;
         case VerdictKind::NO_ATTACK:
             return expectation == Expectation::SECURE ? Agreement::AS_EXPECTED : Agreement::NOT_AS_EXPECTED;
-        // Neither an attack nor secure until one is confirmed.
-        case VerdictKind::NO_VERDICT:
-        case VerdictKind::POSSIBLE_ATTACK: return Agreement::NO_VERDICT;
+        // Not secure, whatever more work would find; an attack only once one
+        // is confirmed, which a run stopped by a limit might still have done.
+        case VerdictKind::POSSIBLE_ATTACK:
+            return expectation == Expectation::SECURE ? Agreement::NOT_AS_EXPECTED : Agreement::NO_VERDICT;
+        case VerdictKind::NO_VERDICT: return Agreement::NO_VERDICT;
     }
     return Agreement::NO_VERDICT;
 }

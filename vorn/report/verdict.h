@@ -84,7 +84,9 @@ std::string verdict_line(const std::string& model, const Verdict& verdict);
 enum class Expectation { NONE, ATTACK, SECURE };
 
 // Whether the verdict is the one expected: true or false, or nothing when
-// the run gave no verdict to compare (NO_VERDICT) or nothing was expected.
+// the run gave no verdict to compare (NO_VERDICT: no target rule before a
+// limit, or a possible attack when an attack was expected) or nothing was
+// expected.
 enum class Agreement { NOT_ASKED, AS_EXPECTED, NOT_AS_EXPECTED, NO_VERDICT };
 Agreement as_expected(VerdictKind kind, Expectation expectation);
 
