@@ -19,7 +19,9 @@
 # verdict is the one the model states:
 #   attack:  status 0, the verdict line says "attack", at least one target
 #            rule, and each event of Reaches among them (also when the limit
-#            stopped the run: the witness holds all the same);
+#            stopped the run: the witness holds all the same); in a checked
+#            build stopped by its shorter limit, "no verdict" or "possible
+#            attack" is allowed too;
 #   secure:  status 0 and "no attack found (saturation complete)", no target
 #            rule; with a limit in a checked build, "no verdict" and the
 #            status of the limit (3);
@@ -77,6 +79,13 @@ count=$(grep -c . <<< "$targets")
 
 case "$verdict" in
   attack)
+    # A checked build stopped by its shorter limit may not have got there yet.
+    if [ -n "$checked" ] && [ -n "$checked_limit" ] && [ "$status" != 0 ]; then
+      [[ $answer == "no verdict (stopped by "* || $answer == "possible attack: "* ]] ||
+        fail "status $status with --expect attack: $answer"
+      echo "$name: $answer, as the checked builds' shorter limit allows"
+      exit 0
+    fi
     [ "$status" = 0 ] || fail "status $status with --expect attack: $answer"
     [[ $answer == "attack: "* ]] || fail "the verdict is not attack: $answer"
     [ "$count" -gt 0 ] || fail "no target rule, but the verdict is attack"
