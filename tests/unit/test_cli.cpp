@@ -318,3 +318,29 @@ TEST_F(ToolRun, GraphAndJsonFilesMustBeTwoFilesUnlessTheyAreDevices) {
     EXPECT_EQ(run("--json /dev/null --graph /dev/null --explain '" + model + "'"), 0) << err;
     EXPECT_NE(out.find("\nDerivation of target rule 1:\n"), std::string::npos);
 }
+
+// Under the abstraction each target rule says whether it came through a
+// generalised rule, as the report's last line lists them; without it, nothing.
+TEST_F(ToolRun, JsonMarksTheTargetsOfGeneralisedRules) {
+    std::string model = source("tests/e2e/cli/possible_attack.vorn");
+    std::string path = (_dir / "results.json").string();
+    auto results = [&](const std::string& options, const char* result, const char* marks) {
+        EXPECT_EQ(run("-q " + options + " --json '" + path + "' '" + model + "'"), 0) << err;
+        json document = json::parse(slurp(path));
+        EXPECT_EQ(document.at("verdict").at("result"), result) << options;
+        std::string seen;
+        for (const json& target : document.at("target_rules"))
+            seen += !target.contains("generalised") ? '-' : target.at("generalised").get<bool>() ? 'G' : 'E';
+        EXPECT_EQ(seen, marks) << options;
+    };
+    results("--levers --abstract=1", "possible", "G");
+    EXPECT_NE(out.find("\nAbstraction: terms deeper than 1 were generalised; 1 of 1 target rules (1) were found "
+                       "through generalised rules: possible attacks, not confirmed.\n"),
+              std::string::npos);
+    results("--levers --abstract=3", "attack", "E");
+    EXPECT_NE(out.find("\nAbstraction: terms deeper than 3 were generalised; no target rule was found through a "
+                       "generalised rule.\n"),
+              std::string::npos);
+    results("--levers", "attack", "-");
+    EXPECT_EQ(out.find("Abstraction:"), std::string::npos);
+}
