@@ -300,8 +300,7 @@ RuleFeatures compute_features(const StateRule* rule) {
     return f;
 }
 
-// Every key of `general` is carried by at least as many facts of `specific`.
-bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
+bool covered_counts(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific) {
     auto s = specific.begin();
     for (uint64_t entry : general) {
         while (s != specific.end() && (*s >> 32) < (entry >> 32)) ++s;
@@ -313,7 +312,7 @@ bool covered(const RuleFeatures::Counts& general, const RuleFeatures::Counts& sp
 
 bool may_imply_features(const RuleFeatures& g, const RuleFeatures& s) {
     if (!may_imply_quick(g.quick, s.quick)) return false;
-    return !g.quick.pure || covered(g.counts, s.counts);
+    return !g.quick.pure || covered_counts(g.counts, s.counts);
 }
 
 bool may_imply(const StateRule* general, const StateRule* specific) {

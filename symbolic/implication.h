@@ -100,6 +100,9 @@ bool arities_consistent();
 // of a model in the same process).
 void forget_arities();
 
+// Every key of the general counts is carried by at least as many facts of the specific ones.
+bool covered_counts(const RuleFeatures::Counts& general, const RuleFeatures::Counts& specific);
+
 // The quick test, then for a pure general rule the counts of its symbols.
 bool may_imply(const StateRule* general, const StateRule* specific);
 // The same on the features alone, while arities_consistent().

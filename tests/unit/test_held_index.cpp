@@ -84,6 +84,33 @@ TEST_F(HeldIndexTest, FindsExactlyTheRulesTheQuickTestAdmitsBeforeAndAfterACompa
                 index.implication_candidates(newcomer->features(), converse, found);
                 EXPECT_EQ(found, admitted(held, kept, newcomer, converse)) << when << ":\n" << text(*newcomer);
             }
+            // The walk that stops early meets each admitted rule below its
+            // bound once, and nothing else, unless a test holds.
+            std::vector<FeatureIndex::Slot> general = admitted(held, kept, newcomer, false);
+            for (FeatureIndex::Slot below : {FeatureIndex::Slot(0), FeatureIndex::Slot(index.slots() / 2),
+                                             FeatureIndex::Slot(index.slots())}) {
+                std::vector<FeatureIndex::Slot> met;
+                EXPECT_FALSE(index.any_general(newcomer->features(), below, [&](FeatureIndex::Slot k) {
+                    met.push_back(k);
+                    return false;
+                }));
+                std::sort(met.begin(), met.end());
+                std::vector<FeatureIndex::Slot> expected;
+                for (FeatureIndex::Slot k : general)
+                    if (k < below) expected.push_back(k);
+                EXPECT_EQ(met, expected) << when << ", below " << below << ":\n" << text(*newcomer);
+                if (expected.empty()) continue;
+                // A test that holds for the last admitted rule ends the walk there.
+                FeatureIndex::Slot wanted = expected.back();
+                size_t after = 0;
+                bool seen = false;
+                EXPECT_TRUE(index.any_general(newcomer->features(), below, [&](FeatureIndex::Slot k) {
+                    if (seen) ++after;
+                    seen = seen || k == wanted;
+                    return k == wanted;
+                }));
+                EXPECT_EQ(after, 0u);
+            }
         }
     };
     check_all("all held");

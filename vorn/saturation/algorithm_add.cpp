@@ -107,10 +107,10 @@ const FeatureIndex::Slot recent_window = 32;
 // held rule. When no held rule that holds a configuration passes the quick
 // test, every test that remains is pure: none issues a name, so the answer
 // does not depend on the order of the tests, and the newest held rules go
-// first, then the older ones that the index finds, newest first. UNKNOWN
+// first, then the older ones as the index finds them. UNKNOWN
 // when the tests must run in list order.
 template <class Rule, class Entry>
-Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, std::vector<Slot>& candidates,
+Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, [[maybe_unused]] std::vector<Slot>& candidates,
                      const StateRule*& held_partner, const Watch& watch) {
     const sym::RuleFeatures& features = rule->features();
     if (index.impure_may_imply(features)) return Found::UNKNOWN;
@@ -123,13 +123,12 @@ Found implied_by_any(HeldIndex<Entry>& index, const Rule* rule, std::vector<Slot
     const Slot older = index.slots() > recent_window ? index.slots() - recent_window : 0;
     for (Slot k = index.slots(); k-- > older;)
         if (index.held(k) && sym::may_imply_features(index.features(k), features) && implies(k)) return Found::YES;
-    index.implication_candidates(features, false, candidates);
 #ifdef VORN_CROSSCHECK
+    index.implication_candidates(features, false, candidates);
     compare_with_flat_scan(index, rule, false, candidates);
 #endif
-    for (size_t i = candidates.size(); i-- > 0;)
-        if (candidates[i] < older && implies(candidates[i])) return Found::YES;
-    return Found::NO;
+    // The walk stops at the first rule that implies the newcomer.
+    return index.any_general(features, older, implies) ? Found::YES : Found::NO;
 }
 
 // The shared add procedure: reject the newcomer when a held rule implies it,

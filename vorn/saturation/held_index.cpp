@@ -143,16 +143,22 @@ void FeatureIndex::release(Slot slot) {
     ++_released;
 }
 
-void FeatureIndex::mark(const sym::RuleFeatures& newcomer, bool on) {
-    if (on) _marks.resize(_asked.size(), 0);
+void FeatureIndex::mark(const sym::RuleFeatures& newcomer) {
+    _marks.resize(_asked.size(), 0);
+    _newcomer_elements.clear();
     for (uint64_t entry : newcomer.counts) {
         for (uint32_t count = 1; count <= capped_count(entry); ++count) {
             auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
             if (found == _elements.end()) continue;
-            _marks[found->second] = on;
-            if (on) ++_asked[found->second];
+            _newcomer_elements.push_back(found->second);
+            _marks[found->second] = 1;
+            ++_asked[found->second];
         }
     }
+}
+
+void FeatureIndex::unmark() {
+    for (Element e : _newcomer_elements) _marks[e] = 0;
 }
 
 void FeatureIndex::visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const {
@@ -160,7 +166,7 @@ void FeatureIndex::visit(uint32_t node, const sym::RuleFeatures& newcomer, std::
     for (const General& general : here.rules) {
         if (!sym::may_imply_quick(general.quick, newcomer.quick)) continue;
         const Filed& filed = _slots[general.slot];
-        if (filed.held && sym::may_imply_features(*filed.features, newcomer)) out.push_back(general.slot);
+        if (filed.held && sym::covered_counts(filed.features->counts, newcomer.counts)) out.push_back(general.slot);
     }
     for (uint32_t i = 0; i < here.inline_children; ++i)
         if (marked(here.child_elements[i])) visit(here.child_nodes[i], newcomer, out);
@@ -171,16 +177,12 @@ void FeatureIndex::visit(uint32_t node, const sym::RuleFeatures& newcomer, std::
 void FeatureIndex::general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
     for (Slot slot : _always)
         if (_slots[slot].held && sym::may_imply_features(*_slots[slot].features, newcomer)) out.push_back(slot);
-    mark(newcomer, true);
-    for (uint64_t entry : newcomer.counts) {
-        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
-            auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
-            if (found == _elements.end()) continue;
-            auto root = _roots.find(found->second);
-            if (root != _roots.end()) visit(root->second, newcomer, out);
-        }
+    mark(newcomer);
+    for (Element root : _newcomer_elements) {
+        auto found = _roots.find(root);
+        if (found != _roots.end()) visit(found->second, newcomer, out);
     }
-    mark(newcomer, false);
+    unmark();
 }
 
 bool FeatureIndex::impure_may_imply(const sym::RuleFeatures& newcomer) const {

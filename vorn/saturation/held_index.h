@@ -71,6 +71,12 @@ public:
     static constexpr uint8_t GENERAL = 1, SPECIFIC = 2;
     void implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out,
                                 std::vector<uint8_t>* sides = nullptr);
+    // Whether `test(slot)` holds for a held rule below `below` that may imply
+    // a newcomer with these features by sym::may_imply; stops at the first
+    // that does. The rules are met in no list order: for tests that issue no
+    // name. Only while sym::arities_consistent().
+    template <class Test>
+    bool any_general(const sym::RuleFeatures& newcomer, Slot below, Test&& test);
     // Ascending slots of held rules whose partner key may unify with `key`.
     void partner_candidates(PartnerKey key, std::vector<Slot>& out) const;
 
@@ -103,10 +109,12 @@ private:
     // The dense number of an element; new ones are numbered on first sight.
     Element element(uint32_t key, uint32_t count);
     Signature signature(const sym::RuleFeatures& features);
-    // Marks the newcomer's elements, counting them as asked; `on` false clears the marks.
-    void mark(const sym::RuleFeatures& newcomer, bool on);
+    // Marks the newcomer's elements, counting them as asked, and keeps them
+    // as the roots of a walk; unmark() clears the marks.
+    void mark(const sym::RuleFeatures& newcomer);
+    void unmark();
     bool marked(Element e) const { return e == NONE || (e < _marks.size() && _marks[e]); }
-    void general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) ;
+    void general_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out);
     void specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out);
 
     const bool _converse;
@@ -139,15 +147,57 @@ private:
     std::unordered_map<Element, uint32_t> _roots;
     std::vector<Node> _nodes;
     void visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const;
+    template <class Test>
+    bool visit_until(uint32_t node, const sym::RuleFeatures& newcomer, Slot below, Test& test) const;
     // Rules that hold a configuration or carry no counts: always candidates.
     std::vector<Slot> _always;
     // Every rule under every element it carries (a key with count c carries
     // the elements of counts 1 to c), for the converse question.
     std::unordered_map<Element, std::vector<Slot>> _containing;
     std::vector<Slot> _scratch;
+    // The elements the newcomer carries, marked.
+    std::vector<Element> _newcomer_elements;
     std::unordered_map<PartnerKey, std::vector<Slot>> _partners;
     std::vector<Slot> _wild_partners;
 };
+
+template <class Test>
+bool FeatureIndex::visit_until(uint32_t node, const sym::RuleFeatures& newcomer, Slot below, Test& test) const {
+    const Node& here = _nodes[node];
+    // The newest rules of a signature first: they imply a newcomer most often.
+    for (size_t i = here.rules.size(); i-- > 0;) {
+        const General& general = here.rules[i];
+        if (general.slot >= below || !sym::may_imply_quick(general.quick, newcomer.quick)) continue;
+        const Filed& filed = _slots[general.slot];
+        if (filed.held && sym::covered_counts(filed.features->counts, newcomer.counts) && test(general.slot))
+            return true;
+    }
+    for (uint32_t i = 0; i < here.inline_children; ++i)
+        if (marked(here.child_elements[i]) && visit_until(here.child_nodes[i], newcomer, below, test)) return true;
+    for (const auto& child : here.more_children)
+        if (marked(child.first) && visit_until(child.second, newcomer, below, test)) return true;
+    return false;
+}
+
+template <class Test>
+bool FeatureIndex::any_general(const sym::RuleFeatures& newcomer, Slot below, Test&& test) {
+    for (Slot slot : _always)
+        if (slot < below && _slots[slot].held && sym::may_imply_features(*_slots[slot].features, newcomer) &&
+            test(slot))
+            return true;
+    // The marks are cleared however the walk ends.
+    struct Unmark {
+        FeatureIndex* index;
+        ~Unmark() { index->unmark(); }
+    };
+    mark(newcomer);
+    Unmark unmark{this};
+    for (Element root : _newcomer_elements) {
+        auto found = _roots.find(root);
+        if (found != _roots.end() && visit_until(found->second, newcomer, below, test)) return true;
+    }
+    return false;
+}
 
 // A held list's positions beside its feature index, slot by slot.
 template <class Entry>
