@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Compares the speed, memory and output of two builds of vorn.
 #
-#   bench/compare.sh [options] BASE_REV
+#   bench/compare.sh [options] [BASE_REV]
 #
-# Builds the revision BASE_REV and the working tree as it is (uncommitted changes
-# included) in release mode, in a temporary folder, then runs both on each
+# Builds the revision BASE_REV (by default 9be257e, the build the speed targets
+# of bench/README.md are measured against) and the working tree as it is
+# (uncommitted changes included) in release mode, in a temporary folder, then runs both on each
 # benchmark model (*.vorn in $VORN_BENCH_MODELS, by default the Needham-Schroeder
 # models ns1..ns5 and nsl1..nsl5 that bench/gen_ns.py writes) and each model of
 # examples/, alternating base and new
@@ -17,7 +18,8 @@
 # Larger models (ns5, ...) run only when named with -m.
 #
 # One row per model: the median wall time of each build, their ratio base/new
-# (above 1: the new build is faster), the median peak memory of each, and
+# (above 1: the new build is faster), the time per rule generated of each (ms),
+# the median peak memory of each and their ratio new/base, and
 # whether the reports are byte-identical once the "Verification Time: " line is
 # masked, exit status included, over every run of both builds. After a run hits
 # the time limit, that build is not run again on the model.
@@ -28,12 +30,13 @@ set -u -o pipefail
 
 usage() {
   cat <<EOF
-usage: bench/compare.sh [options] BASE_REV
+usage: bench/compare.sh [options] [BASE_REV]
 
-Builds BASE_REV and the working tree, runs both alternately on the benchmark
-models and the examples, and prints per model: median wall time of each build,
-speed-up (base/new), median peak memory (KB) and whether the reports (time line
-masked) are identical.
+Builds BASE_REV (default $default_base) and the working tree, runs both
+alternately on the benchmark models and the examples, and prints per model:
+median wall time of each build, speed-up (base/new), milliseconds per rule
+generated of each, median peak memory (KB), its ratio new/base and whether the
+reports (time line masked) are identical.
 
 options:
   -n RUNS     runs of each build on each model (default 5)
@@ -44,6 +47,7 @@ options:
   -d DIR      folder of the benchmark models (default \$VORN_BENCH_MODELS, or
               the models of bench/gen_ns.py, written into a temporary folder)
   -k DIR      where to keep the reports that differ (default: a new folder in \${TMPDIR:-/tmp})
+  -B FILE     a release build of BASE_REV already at hand: run it instead of building
   -h          this help
 EOF
 }
@@ -53,8 +57,10 @@ root=$(cd "$here/.." && pwd)
 # shellcheck source=bench/lib.sh
 . "$here/lib.sh"
 
+default_base=9be257e
 runs=5
 limit=300
+base_binary=
 only=
 large=0
 models_dir=${VORN_BENCH_MODELS:-}
@@ -69,12 +75,14 @@ while [ $# -gt 0 ]; do
     -L) large=1; shift ;;
     -d) [ $# -ge 2 ] || bench_die "-d needs a value"; models_dir=$2; shift 2 ;;
     -k) [ $# -ge 2 ] || bench_die "-k needs a value"; keep=$2; shift 2 ;;
+    -B) [ $# -ge 2 ] || bench_die "-B needs a value"; base_binary=$2; shift 2 ;;
     -*) usage >&2; bench_die "unknown option: $1" ;;
     *) [ -z "$base_rev" ] || { usage >&2; bench_die "one BASE_REV only"; }
        base_rev=$1; shift ;;
   esac
 done
-[ -n "$base_rev" ] || { usage >&2; exit 2; }
+[ -n "$base_rev" ] || base_rev=$default_base
+[ -z "$base_binary" ] || [ -x "$base_binary" ] || bench_die "not a program: $base_binary"
 bench_is_count "$runs" || bench_die "-n wants a whole number above 0, not '$runs'"
 bench_is_seconds "$limit" || bench_die "-t wants a number of seconds above 0, not '$limit'"
 bench_need git cmake ninja tar timeout sha256sum /usr/bin/time
@@ -154,11 +162,16 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/vorn-compare.XXXXXX") || bench_die "cannot mak
 trap 'rm -rf "$work" ${ns_models:+"$ns_models"}' EXIT
 trap 'exit 130' INT TERM
 
-echo "building base $base_rev ..."
-bench_build_rev "$base_rev" base
+built_base=
+if [ -z "$base_binary" ]; then
+  echo "building base $base_rev ..."
+  bench_build_rev "$base_rev" base
+  base_binary=$work/base-build/vorn
+  built_base=1
+fi
 echo "building the working tree ..."
 bench_build_tree new
-declare -A vorn_of=([base]=$work/base-build/vorn [new]=$work/new-build/vorn)
+declare -A vorn_of=([base]=$base_binary [new]=$work/new-build/vorn)
 
 # The median of the numbers in file $1, one a line, printed with printf format
 # $2; "-" for none.
@@ -180,13 +193,13 @@ keep_report() {
 }
 
 echo
-echo "base: $base_rev ($(git -C "$root" rev-parse --short "$(bench_commit "$base_rev")"))"
+echo "base: $base_rev ($(git -C "$root" rev-parse --short "$(bench_commit "$base_rev")"))${built_base:+, built}${built_base:-, run as $base_binary}"
 echo "new:  $(bench_tree_label)"
 echo "$runs runs of each, alternating; time limit ${limit} s a run; times in seconds, memory in KB"
 echo
-format='%-24s %9s %9s %9s %8s %10s %10s  %s\n'
+format='%-24s %9s %9s %9s %8s %9s %9s %10s %10s %7s  %s\n'
 # shellcheck disable=SC2059
-printf "$format" model rules base-s new-s speed-up base-KB new-KB output
+printf "$format" model rules base-s new-s speed-up base-ms/r new-ms/r base-KB new-KB memory output
 status=0
 for name in "${labels[@]}"; do
   model=${model_of[$name]}
@@ -242,9 +255,16 @@ for name in "${labels[@]}"; do
       verdict="${verdict:+$verdict, }timeout ($side: ${done_runs[$side]} runs finished)"
     fi
   done
+  # Milliseconds per rule generated, and the peak memory new/base.
+  per_rule() {
+    awk -v s="$1" -v r="$rules" 'BEGIN { if (s == "-" || r !~ /^[0-9]+$/ || r == 0) print "-"; else printf "%.4f", 1000 * s / r }'
+  }
+  base_kb=$(median "$work/base.kb" %.0f)
+  new_kb=$(median "$work/new.kb" %.0f)
+  memory=$(awk -v b="$base_kb" -v n="$new_kb" 'BEGIN { if (b == "-" || n == "-" || b == 0) print "-"; else printf "%.2f", n / b }')
   # shellcheck disable=SC2059
-  printf "$format" "$name" "${rules:--}" "$base_s" "$new_s" "$ratio" "$(median "$work/base.kb" %.0f)" \
-    "$(median "$work/new.kb" %.0f)" "$verdict"
+  printf "$format" "$name" "${rules:--}" "$base_s" "$new_s" "$ratio" "$(per_rule "$(median "$work/base.wall" %.6f)")" \
+    "$(per_rule "$(median "$work/new.wall" %.6f)")" "$base_kb" "$new_kb" "$memory" "$verdict"
 done
 
 if [ $status != 0 ]; then
