@@ -16,8 +16,8 @@
 namespace vorn {
 
 ReportSink::ReportSink(int fd, bool line_mode, size_t capacity)
-    : _fd(fd), _line_mode(line_mode), _buffer(capacity > 0 ? capacity : 1) {
-    setp(_buffer.data(), _buffer.data() + _buffer.size());
+    : _fd(fd), _line_mode(line_mode), _capacity(capacity > 0 ? capacity : 1), _buffer(new char[_capacity]) {
+    setp(_buffer.get(), _buffer.get() + _capacity);
     _last_write = std::chrono::steady_clock::now();
     if (_line_mode) return;
     try {
@@ -41,7 +41,7 @@ void ReportSink::set_before_write(std::function<void()> hook) {
 void ReportSink::write_out(size_t from, size_t to) {
     if (from >= to || _error.load(std::memory_order_relaxed) != 0) return;
     if (_before_write) _before_write();
-    const char* data = _buffer.data() + from;
+    const char* data = _buffer.get() + from;
     size_t left = to - from;
     while (left > 0) {
         ssize_t n = ::write(_fd, data, left);
@@ -61,7 +61,7 @@ void ReportSink::drain() {
     write_out(_written, used());
     _written = 0;
     _published.store(0, std::memory_order_relaxed);
-    setp(_buffer.data(), _buffer.data() + _buffer.size());
+    setp(_buffer.get(), _buffer.get() + _capacity);
 }
 
 ReportSink::int_type ReportSink::overflow(int_type c) {

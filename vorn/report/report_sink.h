@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <streambuf>
 #include <string>
@@ -72,7 +73,9 @@ private:
 
     const int _fd;
     const bool _line_mode;
-    std::vector<char> _buffer;
+    // Not zeroed: its pages are touched only as the report fills them.
+    const size_t _capacity;
+    std::unique_ptr<char[]> _buffer;
     std::function<void()> _before_write;
 
     std::mutex _mutex;
