@@ -180,12 +180,7 @@ std::optional<bool> some_order_replays(const ProtocolRun& run, const std::vector
 
 ExplainedRun run_explained(const std::string& text, const Options& options) {
     ExplainedRun run;
-    RunMonitor::Settings limits;
-    limits.max_rules = options.max_rules;
-    limits.time_limit = options.time_limit;
-    limits.max_memory = options.max_memory_mb << 20;
-    limits.write_failed = [] { return false; };
-    limits.interrupted = [] { return 0; };
+    RunMonitor::Settings limits = tool_limits(options);
     auto monitor = std::make_unique<RunMonitor>(limits);
     RunMonitor& watch = *monitor;
     run.monitor = std::move(monitor);

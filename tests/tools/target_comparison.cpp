@@ -68,12 +68,7 @@ const std::list<sym::StateConstRule*>& ComparedRun::targets() const {
 
 ComparedRun run_for_comparison(const std::string& text, const Options& options) {
     ComparedRun run;
-    RunMonitor::Settings limits;
-    limits.max_rules = options.max_rules;
-    limits.time_limit = options.time_limit;
-    limits.max_memory = options.max_memory_mb << 20;
-    limits.write_failed = [] { return false; };
-    limits.interrupted = [] { return 0; };
+    RunMonitor::Settings limits = tool_limits(options);
     auto owned = std::make_unique<RunMonitor>(limits);
     RunMonitor& monitor = *owned;
     run.monitor = std::move(owned);

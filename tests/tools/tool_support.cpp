@@ -39,4 +39,14 @@ bool read_options(const std::string& text, const std::string& model, Options& op
     return true;
 }
 
+RunMonitor::Settings tool_limits(const Options& options) {
+    RunMonitor::Settings limits;
+    limits.max_rules = options.max_rules;
+    limits.time_limit = options.time_limit;
+    limits.max_memory = options.max_memory_mb << 20;
+    limits.write_failed = [] { return false; };
+    limits.interrupted = [] { return 0; };
+    return limits;
+}
+
 }  // namespace vorn

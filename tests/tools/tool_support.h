@@ -6,6 +6,7 @@
 #include <string>
 
 #include "vorn/cli/options.h"
+#include "vorn/cli/run_monitor.h"
 
 namespace vorn {
 
@@ -16,5 +17,9 @@ std::ostream& null_stream();
 // Options written as on vorn's command line (blank-separated), with the model
 // last, as vorn reads them; false with a message when vorn would not run.
 bool read_options(const std::string& text, const std::string& model, Options& options, std::string& error);
+
+// The limits of the options for a run inside a test tool, which never fails
+// to write and is never interrupted.
+RunMonitor::Settings tool_limits(const Options& options);
 
 }  // namespace vorn
