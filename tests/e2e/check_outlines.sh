@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Replays the outline that --explain prints for each target rule on its model
-# with the check_outlines tool (tests/tools/run_replay.h): every step's states
+# with the check_outlines tool (vorn/report/run_replay.h): every step's states
 # must be the current states of their processes, every conversion must start
 # from the current state of the process it moves, and every premise that
 # takes another step's conclusion must take that of an earlier step. The

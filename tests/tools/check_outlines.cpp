@@ -1,5 +1,5 @@
 // check_outlines: runs each model as vorn --explain would, and replays the
-// outline of each target rule on the model (tests/tools/run_replay.h).
+// outline of each target rule on the model (tests/tools/outline_check.h).
 // See usage().
 
 #include <fstream>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/run_replay.h"
+#include "tests/tools/outline_check.h"
 #include "tests/tools/tool_support.h"
 #include "vorn/cli/options.h"
 

@@ -320,27 +320,40 @@ TEST_F(ToolRun, GraphAndJsonFilesMustBeTwoFilesUnlessTheyAreDevices) {
 }
 
 // Under the abstraction each target rule says whether it came through a
-// generalised rule, as the report's last line lists them; without it, nothing.
+// generalised rule, and for those, whether the replay of its run on the
+// model confirmed it, as the report's last line lists them; without it,
+// nothing.
 TEST_F(ToolRun, JsonMarksTheTargetsOfGeneralisedRules) {
-    std::string model = source("tests/e2e/cli/possible_attack.vorn");
     std::string path = (_dir / "results.json").string();
-    auto results = [&](const std::string& options, const char* result, const char* marks) {
+    auto results = [&](const std::string& name, const std::string& options, const char* result, const char* marks) {
+        std::string model = source("tests/e2e/cli/" + name + ".vorn");
         EXPECT_EQ(run("-q " + options + " --json '" + path + "' '" + model + "'"), 0) << err;
         json document = json::parse(slurp(path));
-        EXPECT_EQ(document.at("verdict").at("result"), result) << options;
+        EXPECT_EQ(document.at("verdict").at("result"), result) << name << " " << options;
         std::string seen;
-        for (const json& target : document.at("target_rules"))
-            seen += !target.contains("generalised") ? '-' : target.at("generalised").get<bool>() ? 'G' : 'E';
-        EXPECT_EQ(seen, marks) << options;
+        for (const json& target : document.at("target_rules")) {
+            if (!target.contains("generalised"))
+                seen += '-';
+            else if (!target.at("generalised").get<bool>())
+                seen += target.contains("replayed") ? '?' : 'E';
+            else
+                seen += target.at("replayed").get<bool>() ? 'R' : 'G';
+        }
+        EXPECT_EQ(seen, marks) << name << " " << options;
     };
-    results("--levers --abstract=1", "possible", "G");
+    results("possible_attack", "--levers --abstract=1", "possible", "G");
     EXPECT_NE(out.find("\nAbstraction: terms deeper than 1 were generalised; 1 of 1 target rules (1) were found "
                        "through generalised rules: possible attacks, not confirmed.\n"),
               std::string::npos);
-    results("--levers --abstract=3", "attack", "E");
+    results("possible_attack", "--levers --abstract=3", "secure", "");
+    results("replayed_attack", "--levers --abstract=1", "attack", "R");
+    EXPECT_NE(out.find("\nAbstraction: terms deeper than 1 were generalised; 1 of 1 target rules (1) were found "
+                       "through generalised rules: attacks, confirmed by an exact replay of their runs on the model.\n"),
+              std::string::npos);
+    results("replayed_attack", "--levers --abstract=3", "attack", "E");
     EXPECT_NE(out.find("\nAbstraction: terms deeper than 3 were generalised; no target rule was found through a "
                        "generalised rule.\n"),
               std::string::npos);
-    results("--levers", "attack", "-");
+    results("replayed_attack", "--levers", "attack", "-");
     EXPECT_EQ(out.find("Abstraction:"), std::string::npos);
 }

@@ -1,5 +1,5 @@
 // The outline of --explain as a run of the protocol, and the replay that
-// checks it (tests/tools/run_replay.h): the replay must refuse the orders the
+// checks it (vorn/report/run_replay.h): the replay must refuse the orders the
 // outline must not print, and the outline must print a run or say there is
 // none.
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/tools/run_replay.h"
+#include "tests/tools/outline_check.h"
 #include "vorn/model/lexer.h"
 #include "vorn/model/parser.h"
 

@@ -16,6 +16,8 @@
 #include <system_error>
 
 #include "common/runtime.h"
+#include "symbolic/srule.h"
+#include "symbolic/unifier.h"
 #include "vorn/cli/interrupt.h"
 #include "vorn/cli/memory_limit.h"
 #include "vorn/cli/model_diagnostics.h"
@@ -117,6 +119,16 @@ void print_report(const Algorithm& algorithm, const timeval& span) {
     std::cout << "Overall Rule Generated: " << algorithm.rule_count() << std::endl;
 }
 
+// Copies of the model's rules as the parser built them, consistent rules
+// then transfer rules, before the engine takes them over.
+std::vector<std::unique_ptr<sym::StateRule>> copy_model_rules() {
+    static const sym::Unifier none;
+    std::vector<std::unique_ptr<sym::StateRule>> copies;
+    for (const sym::StateConstRule* rule : raw_const_rules) copies.emplace_back(rule->map(none, sym::StateRule::NONSELECTABLE));
+    for (const sym::StateTransRule* rule : raw_trans_rules) copies.emplace_back(rule->map(none, sym::StateRule::NONSELECTABLE));
+    return copies;
+}
+
 // The files the results go to besides standard output; null when not asked for.
 struct ResultFiles {
     std::unique_ptr<ResultFile> json;
@@ -149,7 +161,8 @@ int run_status(int stopped, int signal, Agreement agreement) {
 // Prints the report of a saturation, the warnings about the run, writes the
 // result files and the verdict line; answers the exit status.
 int report(const Options& options, ResultFiles& files, Algorithm& algorithm, const RunMonitor& monitor,
-           const Provenance* provenance, Growth* growth, ModelDiagnostics& diagnostics, const timeval& start) {
+           const Provenance* provenance, const std::vector<const sym::StateRule*>& model_rules, Growth* growth,
+           ModelDiagnostics& diagnostics, const timeval& start) {
     timeval end;
     // The report could not reach its reader: the caller says so.
     if (monitor.stop() == RunMonitor::Stop::WRITE_FAILED) return 1;
@@ -166,16 +179,18 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
 
     timeval span = diffms(end, start);
     print_report(algorithm, span);
-    // Whatever stopped the saturation, the sets are incomplete: say what grew.
-    std::cout << abstraction_note(algorithm);
-    if (growth && monitor.stop() != RunMonitor::Stop::NONE) growth->print(std::cout, algorithm);
-
     std::vector<Derivation> derivations;
     if (provenance) derivations = derive_targets(algorithm, *provenance);
+    // A target found through generalised rules is an attack when the run of
+    // its derivation replays on the model's own rules.
+    std::vector<bool> replayed = replayed_targets(algorithm, derivations, model_rules, raw_accessable_states);
+    std::cout << abstraction_note(algorithm, replayed);
+    // Whatever stopped the saturation, the sets are incomplete: say what grew.
+    if (growth && monitor.stop() != RunMonitor::Stop::NONE) growth->print(std::cout, algorithm);
+
     if (options.explain) print_explanation(std::cout, derivations, *provenance);
-    Verdict verdict =
-        judge(algorithm.target_rules(), query_lines(), stop_cause(limit, monitor.stop_signal()),
-              algorithm.settings().abstraction() ? algorithm.targets_abstracted() : std::vector<bool>{});
+    Verdict verdict = judge(algorithm.target_rules(), query_lines(), stop_cause(limit, monitor.stop_signal()),
+                            possible_attacks(algorithm, replayed));
 
     // The verdict comes last, after everything the report prints and the
     // warnings about the run.
@@ -186,7 +201,8 @@ int report(const Options& options, ResultFiles& files, Algorithm& algorithm, con
 
     std::string error;
     if (files.json) {
-        RunSummary summary{options.model, limit, static_cast<long long>(span.tv_sec) * 1000 + span.tv_usec / 1000};
+        RunSummary summary{options.model, limit, static_cast<long long>(span.tv_sec) * 1000 + span.tv_usec / 1000,
+                           replayed};
         if (!files.json->write(json_results(algorithm, raw_accessable_states, summary, verdict), error)) {
             std::cerr << error << std::flush;
             return 1;
@@ -227,12 +243,19 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
     };
     settings.write_failed = report_write_failed;
     RunMonitor monitor(settings);
-    // How each rule was made is kept only when it is asked for.
+    // How each rule was made is kept only when it is asked for, or when the
+    // abstraction needs it to replay the runs of its targets on copies of
+    // the model's rules.
     std::unique_ptr<Provenance> provenance;
     std::unique_ptr<Growth> growth;
     std::vector<Observer*> observers{&monitor};
-    if (options.explain || files.graph || options.growth) {
-        provenance = std::make_unique<Provenance>(options.explain);
+    bool replay = options.settings.abstraction();
+    std::vector<std::unique_ptr<sym::StateRule>> model_copies;
+    if (replay) model_copies = copy_model_rules();
+    std::vector<const sym::StateRule*> model_rules;
+    for (const auto& rule : model_copies) model_rules.push_back(rule.get());
+    if (options.explain || files.graph || options.growth || replay) {
+        provenance = std::make_unique<Provenance>(options.explain || replay);
         record_parsed_model(*provenance);
         observers.push_back(provenance.get());
         observers.push_back(diagnostics.failure_watch(*provenance));
@@ -256,7 +279,8 @@ int saturate(const Options& options, ResultFiles& files, ModelDiagnostics& diagn
             algorithm.saturate(raw_const_rules, raw_trans_rules);
         }
         monitor.end_progress();
-        return report(options, files, algorithm, monitor, provenance.get(), growth.get(), diagnostics, start);
+        return report(options, files, algorithm, monitor, provenance.get(), model_rules, growth.get(), diagnostics,
+                      start);
     } catch (const std::bad_alloc&) {
         // The engine still holds what it made; it is freed on the way out.
         throw OutOfMemory{algorithm.rule_count()};

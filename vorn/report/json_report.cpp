@@ -109,10 +109,14 @@ std::string json_results(const Algorithm& engine, const std::vector<std::pair<sy
     }
     json targets = json::array();
     for (const sym::StateConstRule* rule : engine.target_rules()) targets.push_back(target_rule(*rule));
-    // Under the abstraction, whether each was found through a generalised rule.
+    // Under the abstraction, whether each was found through a generalised
+    // rule, and if so, whether the replay of its run confirmed it.
     if (engine.settings().abstraction())
-        for (size_t i = 0; i < targets.size() && i < engine.targets_abstracted().size(); ++i)
-            targets[i]["generalised"] = bool(engine.targets_abstracted()[i]);
+        for (size_t i = 0; i < targets.size() && i < engine.targets_abstracted().size(); ++i) {
+            bool generalised = engine.targets_abstracted()[i];
+            targets[i]["generalised"] = generalised;
+            if (generalised) targets[i]["replayed"] = i < summary.replayed.size() && summary.replayed[i];
+        }
 
     json document = {
         {"format_version", json_format_version},

@@ -22,6 +22,9 @@ struct RunSummary {
     std::string stopped_by;
     // The span printed as "Verification Time: ", in milliseconds.
     long long time_ms = 0;
+    // Under the abstraction, for each target rule: whether it was found
+    // through generalised rules and its run replays on the model's rules.
+    std::vector<bool> replayed;
 };
 
 // Version of the layout below; raised when a field changes meaning or goes away.

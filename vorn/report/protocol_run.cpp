@@ -270,6 +270,10 @@ std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan*
             plan.root = second->root + final_rule.use;
             break;
         }
+        case Origin::Kind::REWRITE:
+            // A split rule keeps no record of where its premises went.
+            if (step.number == static_cast<size_t>(Observer::Rewrite::SPLIT)) return std::nullopt;
+            [[fallthrough]];
         case Origin::Kind::VARIANT:
         case Origin::Kind::TARGET: {
             Offsets at = append(plan, *first);
@@ -278,8 +282,6 @@ std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan*
             plan.root = first->root + at.use;
             break;
         }
-        // A rule rewritten by a lever keeps no record of where its states went.
-        case Origin::Kind::REWRITE: return std::nullopt;
         case Origin::Kind::MODEL: break;
     }
     if (!place(plan, live, link, transfer_use) || !place_premises(plan, before, link)) return std::nullopt;

@@ -192,7 +192,15 @@ void Provenance::rewritten(const sym::StateRule* rule, const sym::StateRule* res
     origin->kind = Origin::Kind::REWRITE;
     origin->number = static_cast<size_t>(how);
     origin->first = record(rule);
+    // Generalising and merging map the rule's states and premises in place,
+    // then validate it; a split changes its premises, and its run is not
+    // followed.
+    if (_recorder && how != Rewrite::SPLIT) {
+        std::vector<MadeRecord> made = records(std::list<const sym::StateRule*>{result});
+        origin->link = rewrite_link(*rule, *result, made.front());
+    }
     keep(result, std::move(origin));
+    if (_recorder) _recorder->forget();
 }
 
 void Provenance::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,

@@ -251,6 +251,13 @@ PackedLink target_link(const sym::StateRule& final_rule, const sym::StateRule& m
     return PackedLink(scratch.link);
 }
 
+PackedLink rewrite_link(const sym::StateRule& rule, const sym::StateRule& made, const MadeRecord& record) {
+    Scratch& scratch = start(made);
+    add_states(rule, StateRef::From::FIRST, scratch);
+    if (!record.validation || !read_validation(record.validation, made, scratch)) return {};
+    return PackedLink(scratch.link);
+}
+
 PackedLink copy_link(const sym::StateRule& made) {
     Scratch& scratch = start(made);
     StepLink& link = scratch.link;

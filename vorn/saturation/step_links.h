@@ -102,6 +102,10 @@ PackedLink composition_link(const sym::StateRule& provider, const sym::StateRule
 PackedLink transfer_link(const sym::StateRule& transfer, const sym::StateRule& final_rule, const sym::StateRule& made,
                          const MadeRecord& record);
 PackedLink target_link(const sym::StateRule& final_rule, const sym::StateRule& made, const MadeRecord& record);
+// The link of `made`, a copy of `rule` under a substitution or with terms
+// replaced, then validated: a rewrite that keeps the rule's states and
+// premises in their places.
+PackedLink rewrite_link(const sym::StateRule& rule, const sym::StateRule& made, const MadeRecord& record);
 // A copy made without validation, state for state and premise for premise.
 PackedLink copy_link(const sym::StateRule& made);
 
