@@ -92,11 +92,18 @@ private:
 }  // namespace
 
 unsigned term_depth(const Term* term) {
-    if (term->type() != Term::FUNCT) return 0;
+    // Without recursion: a counter may nest thousands of times.
     unsigned deepest = 0;
-    for (const Term* argument : static_cast<const Function*>(term)->arguments())
-        deepest = std::max(deepest, term_depth(argument));
-    return deepest + 1;
+    std::vector<std::pair<const Term*, unsigned>> stack{{term, 0}};
+    while (!stack.empty()) {
+        auto [current, above] = stack.back();
+        stack.pop_back();
+        if (current->type() != Term::FUNCT) continue;
+        deepest = std::max(deepest, above + 1);
+        for (const Term* argument : static_cast<const Function*>(current)->arguments())
+            stack.emplace_back(argument, above + 1);
+    }
+    return deepest;
 }
 
 unsigned rule_depth(const StateRule* rule) {

@@ -16,6 +16,7 @@
 
 namespace sym {
 
+class Function;
 class Term;
 
 // The parts of a rule that the rewrites below replace.
@@ -43,6 +44,23 @@ public:
 private:
     std::map<Name::ID, size_t> _arity;
 };
+
+// k(x1), ..., k(xn) -[ ]-> k(f(x1, ..., xn)): f; null for another rule.
+const Function* construction_rule(const StateConstRule* rule);
+// k(f(x1, ..., xn)) -[ ]-> k(xi): f, and i in `position`; null for another rule.
+const Function* projection_rule(const StateConstRule* rule, size_t& position);
+
+// Where one premise of a rule whose premises were split comes from: the
+// premise `premise` of the rule before the split, and inside its term, the
+// argument positions that lead from the premise's term down to the part
+// (empty for a premise that was not split).
+struct SplitPart {
+    size_t premise = 0;
+    std::vector<size_t> path;
+};
+
+// The premises split_constructor_premises makes of the rule's, in their order.
+std::vector<SplitPart> split_parts(const StateRule* rule, const Constructors& constructors);
 
 // Replaces every premise k(f(t1, ..., tn)) of a constructor f by k(t1), ...,
 // k(tn), nested applications included, each with the premise's knowledge set

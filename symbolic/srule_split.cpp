@@ -36,8 +36,23 @@ const Term* known_term(const Fact* fact) {
 // A rule of the attacker alone: no state, no event.
 bool stateless(const StateConstRule* rule) { return rule->states().empty() && rule->events().empty(); }
 
-// k(x1), ..., k(xn) -[ ]-> k(f(x1, ..., xn)): f.
-const Function* construction(const StateConstRule* rule) {
+// Appends where each part of `term` comes from, split as append_split splits it.
+void append_parts(const Term* term, const Constructors& constructors, SplitPart& at, std::vector<SplitPart>& out) {
+    if (!constructors.applied(term)) {
+        out.push_back(at);
+        return;
+    }
+    const auto& arguments = static_cast<const Function*>(term)->arguments();
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        at.path.push_back(i);
+        append_parts(arguments[i], constructors, at, out);
+        at.path.pop_back();
+    }
+}
+
+}  // namespace
+
+const Function* construction_rule(const StateConstRule* rule) {
     const Term* concluded = known_term(rule->conclusion());
     const Function* function = concluded ? over_distinct_variables(concluded) : nullptr;
     if (!function || !stateless(rule) || rule->knows().size() != function->arguments().size()) return nullptr;
@@ -52,8 +67,7 @@ const Function* construction(const StateConstRule* rule) {
     return function;
 }
 
-// k(f(x1, ..., xn)) -[ ]-> k(xi): f and i, or null.
-const Function* projection(const StateConstRule* rule, size_t& position) {
+const Function* projection_rule(const StateConstRule* rule, size_t& position) {
     const Term* concluded = known_term(rule->conclusion());
     if (!concluded || concluded->type() != Term::VARIA || !stateless(rule) || rule->knows().size() != 1) return nullptr;
     const Function* function = over_distinct_variables(rule->knows().front().first->term());
@@ -62,6 +76,8 @@ const Function* projection(const StateConstRule* rule, size_t& position) {
         if (function->arguments()[position]->name().id() == concluded->name().id()) return function;
     return nullptr;
 }
+
+namespace {
 
 // Appends the knowledge of `term`, split as far as it is an application of a constructor.
 void append_split(const Term* term, const Constructors& constructors, std::vector<Term*>& out) {
@@ -79,10 +95,10 @@ Constructors Constructors::of(const std::list<StateConstRule*>& rules) {
     // By symbol and arity: whether it is constructed, and the positions projected.
     std::map<std::pair<Name::ID, size_t>, std::pair<bool, std::set<size_t>>> seen;
     for (const StateConstRule* rule : rules) {
-        if (const Function* function = construction(rule))
+        if (const Function* function = construction_rule(rule))
             seen[{function->name().id(), function->arguments().size()}].first = true;
         size_t position = 0;
-        if (const Function* function = projection(rule, position))
+        if (const Function* function = projection_rule(rule, position))
             seen[{function->name().id(), function->arguments().size()}].second.insert(position);
     }
     Constructors found;
@@ -96,6 +112,15 @@ bool Constructors::applied(const Term* term) const {
     if (!function) return false;
     auto found = _arity.find(function->name().id());
     return found != _arity.end() && found->second == function->arguments().size();
+}
+
+std::vector<SplitPart> split_parts(const StateRule* rule, const Constructors& constructors) {
+    std::vector<SplitPart> parts;
+    for (size_t i = 0; i < rule->knows().size(); ++i) {
+        SplitPart at{i, {}};
+        append_parts(rule->knows()[i].first->term(), constructors, at, parts);
+    }
+    return parts;
 }
 
 bool split_constructor_premises(StateRule* rule, const Constructors& constructors) {

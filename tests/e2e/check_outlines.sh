@@ -17,13 +17,14 @@
 # runs than it should (so that a change that loses the targets or the
 # outlines does not pass unseen). An outline that says its derivation has no
 # order is counted, not failed.
-# Usage: check_outlines.sh TOOL ROOT [COUNT [CORPORA]]   (CORPORA: the corpora
-# to check, among "examples e2e random", all by default)
+# Usage: check_outlines.sh TOOL ROOT [COUNT [CORPORA [OPTIONS]]]   (CORPORA: the
+# corpora to check, among "examples e2e random", all by default; OPTIONS: vorn
+# options added to every run)
 set -uo pipefail
-tool=$1 root=$2 count=${3:-150} corpora=${4:-examples e2e random}
+tool=$1 root=$2 count=${3:-150} corpora=${4:-examples e2e random} extra=${5:-}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-bound="--max-rules 3000 --time-limit 10"
+bound="--max-rules 3000 --time-limit 10 $extra"
 failed=0
 
 # check NAME LEAST-RUNS: the models listed in $tmp/list (MODEL<TAB>OPTIONS).

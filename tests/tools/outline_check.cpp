@@ -48,17 +48,6 @@ ExplainedRun run_explained(const std::string& text, const Options& options) {
     return run;
 }
 
-namespace {
-
-bool split(const Derivation& derivation) {
-    for (const auto& step : derivation.steps)
-        if (step->kind == Origin::Kind::REWRITE && step->number == static_cast<size_t>(Observer::Rewrite::SPLIT))
-            return true;
-    return false;
-}
-
-}  // namespace
-
 OutlineCheck check_outlines(const std::string& model, const std::string& text, const Options& options) {
     OutlineCheck check;
     ExplainedRun run = run_explained(text, options);
@@ -86,11 +75,9 @@ OutlineCheck check_outlines(const std::string& model, const std::string& text, c
             if (some && *some) ++check.no_order_but_run;
             continue;
         }
-        if (outline.status == ProtocolRun::Status::NO_RECORD &&
-            (split(run.derivations[t]) || options.settings.partial_steps)) {
-            // A rule split on a data constructor does not say where its
-            // premises went, nor a rule carried back through a partial step
-            // where the processes it lacked came from.
+        if (outline.status == ProtocolRun::Status::NO_RECORD && options.settings.partial_steps) {
+            // A rule carried back through a partial step does not say where
+            // the processes it lacked came from.
             ++check.not_worked_out;
             continue;
         }

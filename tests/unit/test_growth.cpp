@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model_fixture.h"
+#include "symbolic/srule_levers.h"
 #include "symbolic/know.h"
 #include "vorn/report/growth.h"
 #include "vorn/saturation/algorithm.h"
@@ -75,13 +76,13 @@ TEST_F(ModelTest, TermDepthPathAndAbbreviationFollowTheDeepestArgument) {
           "! -[ S(a[]) ]-> k(f(g(a[], h(h(c[]))), b[]));\n"
           "! -[ S(a[]) ]-> k(c[]);\n");
     const sym::Term* term = static_cast<const sym::Know*>(const_rule(0)->conclusion())->term();
-    EXPECT_EQ(vorn::term_depth(term), 4u);
+    EXPECT_EQ(sym::term_depth(term), 4u);
     EXPECT_EQ(vorn::deepest_path(term), (std::vector<std::string>{"f", "g", "h", "h"}));
     EXPECT_EQ(vorn::abbreviated(term, 8), "f(g(a[], h(h(c[]))), b[])");
     EXPECT_EQ(vorn::abbreviated(term, 2), "f(g(a[], h(...)), b[])");
     EXPECT_EQ(vorn::abbreviated(term, 0), "f(...)");
     const sym::Term* constant = static_cast<const sym::Know*>(const_rule(1)->conclusion())->term();
-    EXPECT_EQ(vorn::term_depth(constant), 0u);
+    EXPECT_EQ(sym::term_depth(constant), 0u);
     EXPECT_TRUE(vorn::deepest_path(constant).empty());
 }
 

@@ -105,7 +105,9 @@ std::string step_title(const Derivation& derivation, const Origin& step, const P
         case Origin::Kind::TARGET: return "target of " + step_ref(derivation, step.first) + " for the access queries";
         case Origin::Kind::REWRITE:
             switch (static_cast<Observer::Rewrite>(step.number)) {
-                case Observer::Rewrite::SPLIT: return step_ref(derivation, step.first) + " split on a data constructor";
+                case Observer::Rewrite::SPLIT:
+                case Observer::Rewrite::PROJECTED:
+                    return step_ref(derivation, step.first) + " split on a data constructor";
                 case Observer::Rewrite::MERGED:
                     return step_ref(derivation, step.first) + " with the versions of a process merged";
                 case Observer::Rewrite::GENERALISED:

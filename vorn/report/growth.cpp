@@ -7,6 +7,7 @@
 #include <sstream>
 #include <utility>
 
+#include "symbolic/srule_levers.h"
 #include "symbolic/state.h"
 #include "vorn/report/growth_text.h"
 
@@ -47,7 +48,7 @@ bool Growth::admit(const Algorithm&, const sym::StateRule* rule) {
     size_t order = ++_admitted;
     _held[rule] = Held{order, set_of(rule)};
     _widest = std::max(_widest, rule->states().size());
-    for (const Place& place : places_of(rule)) _deepest = std::max(_deepest, term_depth(place.term));
+    for (const Place& place : places_of(rule)) _deepest = std::max(_deepest, size_t{sym::term_depth(place.term)});
     note_keys(rule, order);
     return true;
 }
@@ -72,7 +73,7 @@ void Growth::note_keys(const sym::StateRule* rule, size_t order) {
             std::ostringstream os;
             argument.second->info(os);
             shape += "*" + without_ids(os.str());
-            depth = std::max(depth, term_depth(argument.second));
+            depth = std::max(depth, size_t{sym::term_depth(argument.second)});
         }
         shape += ")";
         Keys& keys = _keys[state->predicate().name()];

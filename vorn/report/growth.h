@@ -87,9 +87,6 @@ private:
     size_t _key_shapes = 0;
 };
 
-// The number of function symbols along the longest path from the root of
-// the term to a leaf: 0 for a variable, a nonce, a constant or a configuration.
-size_t term_depth(const sym::Term* term);
 
 // The function symbols from the root of the term down its deepest path (at
 // each level the first argument of greatest depth), outermost first.

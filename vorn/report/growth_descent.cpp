@@ -137,7 +137,7 @@ void Growth::print_deepest(std::ostream& os, const HeldRules& held) const {
     std::vector<Deep> deepest;
     for (const auto& [rule, info] : held) {
         for (const Place& place : places_of(rule)) {
-            size_t depth = term_depth(place.term);
+            size_t depth = sym::term_depth(place.term);
             if (depth == 0) continue;
             if (deepest.size() == deepest_shown && depth <= deepest.back().depth) continue;
             std::ostringstream printed;

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <utility>
 
+#include "symbolic/srule_levers.h"
 #include "symbolic/event.h"
 #include "symbolic/function.h"
 #include "symbolic/know.h"
@@ -175,20 +176,6 @@ std::vector<std::string> tokens_of(const std::string& text) {
 
 using namespace growth_text;
 
-size_t term_depth(const sym::Term* term) {
-    size_t deepest = 0;
-    std::vector<std::pair<const sym::Term*, size_t>> stack{{term, 0}};
-    while (!stack.empty()) {
-        auto [current, above] = stack.back();
-        stack.pop_back();
-        const sym::Function* function = as_function(current);
-        if (function == nullptr) continue;
-        deepest = std::max(deepest, above + 1);
-        for (const sym::Term* argument : function->arguments()) stack.push_back({argument, above + 1});
-    }
-    return deepest;
-}
-
 std::vector<std::string> deepest_path(const sym::Term* term) {
     std::vector<std::string> path;
     const sym::Function* function = as_function(term);
@@ -197,7 +184,7 @@ std::vector<std::string> deepest_path(const sym::Term* term) {
         const sym::Term* next = nullptr;
         size_t best = 0;
         for (const sym::Term* argument : function->arguments()) {
-            size_t depth = term_depth(argument);
+            size_t depth = sym::term_depth(argument);
             if (next == nullptr || depth > best) {
                 next = argument;
                 best = depth;

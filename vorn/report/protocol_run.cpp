@@ -211,6 +211,57 @@ Plan model_plan(const Origin& model, const RuleShape& shape) {
     return plan;
 }
 
+// Adds to `plan` (made of the plan `first` alone, at its start) the uses of
+// the model's construction or projection rules that a split stands for, and
+// sets `premises` to where the premises of the rule made, before validation,
+// come from. False when a record does not fit.
+bool split_plan(Plan& plan, const Plan& first, const SplitRecord& split, Premises& premises) {
+    auto model_use = [&](const Origin& model) -> std::optional<uint32_t> {
+        if (model.link.empty()) return std::nullopt;
+        return append(plan, model_plan(model, model.link.unpack().shape)).use;
+    };
+    if (split.projection) {
+        // The projection takes the conclusion of the rule split.
+        std::optional<uint32_t> use = model_use(*split.projection);
+        if (!use || plan.uses[*use].premises != 1) return false;
+        plan.before.emplace_back(plan.root, *use);
+        plan.knowledge.push_back({*use, 0, plan.root});
+        plan.root = *use;
+        return true;
+    }
+    std::vector<uint32_t> uses;
+    for (const SplitRecord::Construction& construction : split.constructions) {
+        std::optional<uint32_t> use = construction.model ? model_use(*construction.model) : std::nullopt;
+        if (!use) return false;
+        uses.push_back(*use);
+        std::vector<std::pair<uint32_t, uint32_t>> takers;
+        if (construction.parent < 0) {
+            if (construction.premise >= first.premises.size()) return false;
+            takers = first.premises[construction.premise];
+        } else {
+            const SplitRecord::Construction& parent = split.constructions.at(construction.parent);
+            if (construction.premise >= parent.premise_of_argument.size()) return false;
+            takers.emplace_back(uses.at(construction.parent), parent.premise_of_argument[construction.premise]);
+        }
+        for (auto [taker, premise] : takers) {
+            plan.before.emplace_back(*use, taker);
+            plan.knowledge.push_back({taker, premise, *use});
+        }
+    }
+    premises.clear();
+    for (auto [construction, index] : split.parts) {
+        if (construction < 0) {
+            if (index >= first.premises.size()) return false;
+            premises.push_back(first.premises[index]);
+            continue;
+        }
+        const SplitRecord::Construction& made = split.constructions.at(construction);
+        if (index >= made.premise_of_argument.size()) return false;
+        premises.push_back({{uses.at(construction), made.premise_of_argument[index]}});
+    }
+    return true;
+}
+
 // The plan of a step from the plans of the steps it is made from; none when
 // a record is missing or does not fit.
 std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan* second) {
@@ -270,10 +321,17 @@ std::optional<Plan> step_plan(const Origin& step, const Plan* first, const Plan*
             plan.root = second->root + final_rule.use;
             break;
         }
-        case Origin::Kind::REWRITE:
-            // A split rule keeps no record of where its premises went.
-            if (step.number == static_cast<size_t>(Observer::Rewrite::SPLIT)) return std::nullopt;
-            [[fallthrough]];
+        case Origin::Kind::REWRITE: {
+            Offsets at = append(plan, *first);
+            live.add(StateRef::From::FIRST, *first, at);
+            before = first->premises;
+            plan.root = first->root + at.use;
+            auto how = static_cast<Observer::Rewrite>(step.number);
+            if ((how == Observer::Rewrite::SPLIT || how == Observer::Rewrite::PROJECTED) &&
+                (!step.split || !split_plan(plan, *first, *step.split, before)))
+                return std::nullopt;
+            break;
+        }
         case Origin::Kind::VARIANT:
         case Origin::Kind::TARGET: {
             Offsets at = append(plan, *first);

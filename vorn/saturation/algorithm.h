@@ -75,10 +75,13 @@ public:
     // rest of a queue that will not be tried.
     virtual void released(const sym::StateConstRule* /*provider*/, const sym::StateRule* /*consumer*/) {}
     virtual void varied(const sym::StateRule* /*rule*/, const sym::StateRule* /*variant*/) {}
-    // A lever of the settings put `result` in the place of `rule`: split on a
-    // data constructor, versions of a process merged, or terms generalised.
-    enum class Rewrite { SPLIT, MERGED, GENERALISED };
-    virtual void rewritten(const sym::StateRule* /*rule*/, const sym::StateRule* /*result*/, Rewrite) {}
+    // A lever of the settings put `result` in the place of `rule`: its
+    // premises split on a data constructor, versions of a process merged,
+    // terms generalised, or (one of several results) the part `argument` of
+    // its conclusion split on a data constructor.
+    enum class Rewrite { SPLIT, MERGED, GENERALISED, PROJECTED };
+    virtual void rewritten(const sym::StateRule* /*rule*/, const sym::StateRule* /*result*/, Rewrite,
+                           size_t /*argument*/) {}
     virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
                              const std::list<sym::StateConstRule*>& /*results*/) {}
     virtual void targeted(const sym::StateConstRule* /*final_rule*/, const sym::StateRule* /*target*/) {}

@@ -78,7 +78,7 @@ bool valid(StateRule* rule) {
 // front of the queue in its place.
 StateConstRule* Algorithm::prepare(StateConstRule* rule, WorkQueue<StateConstRule>& queue) {
     auto replace = [&](StateRule* result, Observer::Rewrite how) {
-        if (_observer) _observer->rewritten(rule, result, how);
+        if (_observer) _observer->rewritten(rule, result, how, 0);
         _levers->inherit(rule, nullptr, std::list<const StateRule*>{result});
         if (_observer) _observer->dropped(rule);
         forget(rule);
@@ -95,9 +95,13 @@ StateConstRule* Algorithm::prepare(StateConstRule* rule, WorkQueue<StateConstRul
         std::list<StateConstRule*> parts = sym::split_constructor_conclusion(rule, _levers->constructors());
         if (!parts.empty()) {
             std::list<StateConstRule*> kept;
+            size_t argument = 0;
             for (StateConstRule* part : parts) {
-                if (!valid(part)) continue;
-                if (_observer) _observer->rewritten(rule, part, Observer::Rewrite::SPLIT);
+                if (!valid(part)) {
+                    ++argument;
+                    continue;
+                }
+                if (_observer) _observer->rewritten(rule, part, Observer::Rewrite::PROJECTED, argument++);
                 _levers->inherit(rule, nullptr, std::list<const StateRule*>{part});
                 kept.push_back(part);
             }
@@ -133,7 +137,7 @@ StateTransRule* Algorithm::prepare(StateTransRule* rule) {
     bool contradictory = false;
     StateTransRule* split = split_premises(rule, _levers->constructors(), contradictory);
     if (split == nullptr && !contradictory) return rule;
-    if (split && _observer) _observer->rewritten(rule, split, Observer::Rewrite::SPLIT);
+    if (split && _observer) _observer->rewritten(rule, split, Observer::Rewrite::SPLIT, 0);
     if (split) _levers->inherit(rule, nullptr, std::list<const StateRule*>{split});
     if (_observer) _observer->dropped(rule);
     forget(rule);

@@ -43,8 +43,8 @@ void Observers::varied(const sym::StateRule* rule, const sym::StateRule* variant
     for (Observer* observer : _observers) observer->varied(rule, variant);
 }
 
-void Observers::rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) {
-    for (Observer* observer : _observers) observer->rewritten(rule, result, how);
+void Observers::rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how, size_t argument) {
+    for (Observer* observer : _observers) observer->rewritten(rule, result, how, argument);
 }
 
 void Observers::transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,

@@ -24,7 +24,7 @@ public:
     void deferred(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer) override;
     void released(const sym::StateConstRule* provider, const sym::StateRule* consumer) override;
     void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
-    void rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) override;
+    void rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how, size_t argument) override;
     void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                      const std::list<sym::StateConstRule*>& results) override;
     void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;

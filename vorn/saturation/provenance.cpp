@@ -1,9 +1,12 @@
 #include "vorn/saturation/provenance.h"
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 #include <utility>
 
+#include "symbolic/function.h"
+#include "symbolic/know.h"
 #include "symbolic/validation_record.h"
 #include "vorn/model/parser.h"
 
@@ -187,17 +190,19 @@ void Provenance::varied(const sym::StateRule* rule, const sym::StateRule* varian
     keep(variant, std::move(origin));
 }
 
-void Provenance::rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) {
+void Provenance::rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how, size_t argument) {
     auto origin = std::make_shared<Origin>();
     origin->kind = Origin::Kind::REWRITE;
     origin->number = static_cast<size_t>(how);
     origin->first = record(rule);
-    // Generalising and merging map the rule's states and premises in place,
-    // then validate it; a split changes its premises, and its run is not
-    // followed.
-    if (_recorder && how != Rewrite::SPLIT) {
+    // Each rewrite copies the rule's states, then validates the copy; a split
+    // also says which constructions or projection its premises stand for.
+    if (_recorder) {
         std::vector<MadeRecord> made = records(std::list<const sym::StateRule*>{result});
         origin->link = rewrite_link(*rule, *result, made.front());
+        if (how == Rewrite::SPLIT) origin->split = premises_split(*rule);
+        if (how == Rewrite::PROJECTED) origin->split = conclusion_split(*rule, argument);
+        if ((how == Rewrite::SPLIT || how == Rewrite::PROJECTED) && !origin->split) origin->link = PackedLink();
     }
     keep(result, std::move(origin));
     if (_recorder) _recorder->forget();
@@ -264,6 +269,77 @@ void Provenance::keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin
     _live[rule] = std::move(origin);
 }
 
+void Provenance::model_constructors(const std::list<sym::StateConstRule*>& rules) {
+    _constructors = sym::Constructors::of(rules);
+    for (const sym::StateConstRule* rule : rules) {
+        std::shared_ptr<Origin> origin = record(rule);
+        if (!origin) continue;
+        size_t position = 0;
+        if (const sym::Function* function = sym::construction_rule(rule)) {
+            if (!_constructors.functions().count(function->name().id())) continue;
+            std::vector<uint32_t> premise_of_argument;
+            for (const sym::Term* argument : function->arguments())
+                for (uint32_t k = 0; k < rule->knows().size(); ++k)
+                    if (rule->knows()[k].first->term()->name().id() == argument->name().id())
+                        premise_of_argument.push_back(k);
+            _constructions.emplace(function->name().id(), std::make_pair(origin, std::move(premise_of_argument)));
+        } else if (const sym::Function* projected = sym::projection_rule(rule, position)) {
+            _projections.emplace(std::make_pair(projected->name().id(), position), origin);
+        }
+    }
+}
+
+std::shared_ptr<const SplitRecord> Provenance::premises_split(const sym::StateRule& rule) const {
+    auto split = std::make_shared<SplitRecord>();
+    // The construction of each term the split takes apart, by premise and path.
+    std::map<std::pair<size_t, std::vector<size_t>>, int32_t> made;
+    std::function<int32_t(size_t, const std::vector<size_t>&)> construction = [&](size_t premise,
+                                                                                 const std::vector<size_t>& path) {
+        auto found = made.find({premise, path});
+        if (found != made.end()) return found->second;
+        const sym::Term* term = rule.knows().at(premise).first->term();
+        for (size_t i : path) term = static_cast<const sym::Function*>(term)->arguments().at(i);
+        auto rules = _constructions.find(term->name().id());
+        if (term->type() != sym::Term::FUNCT || rules == _constructions.end()) return int32_t{-2};
+        SplitRecord::Construction made_here;
+        made_here.model = rules->second.first;
+        made_here.premise_of_argument = rules->second.second;
+        if (path.empty()) {
+            made_here.premise = static_cast<uint32_t>(premise);
+        } else {
+            std::vector<size_t> up(path.begin(), path.end() - 1);
+            made_here.parent = construction(premise, up);
+            if (made_here.parent < 0) return int32_t{-2};
+            made_here.premise = static_cast<uint32_t>(path.back());
+        }
+        split->constructions.push_back(std::move(made_here));
+        return made[{premise, path}] = static_cast<int32_t>(split->constructions.size() - 1);
+    };
+    for (const sym::SplitPart& part : sym::split_parts(&rule, _constructors)) {
+        if (part.path.empty()) {
+            split->parts.emplace_back(-1, static_cast<uint32_t>(part.premise));
+            continue;
+        }
+        int32_t at = construction(part.premise, std::vector<size_t>(part.path.begin(), part.path.end() - 1));
+        if (at < 0) return nullptr;
+        split->parts.emplace_back(at, static_cast<uint32_t>(part.path.back()));
+    }
+    return split;
+}
+
+std::shared_ptr<const SplitRecord> Provenance::conclusion_split(const sym::StateRule& rule, size_t argument) const {
+    if (rule.type() != sym::StateRule::CONSIST) return nullptr;
+    const sym::Fact* conclusion = static_cast<const sym::StateConstRule&>(rule).conclusion();
+    if (conclusion->type() != sym::Fact::OKNOW) return nullptr;
+    const sym::Term* term = static_cast<const sym::Know*>(conclusion)->term();
+    if (term->type() != sym::Term::FUNCT) return nullptr;
+    auto found = _projections.find({term->name().id(), argument});
+    if (found == _projections.end()) return nullptr;
+    auto split = std::make_shared<SplitRecord>();
+    split->projection = found->second;
+    return split;
+}
+
 void record_parsed_model(Provenance& provenance) {
     size_t i = 0;
     for (const sym::StateConstRule* rule : raw_const_rules) {
@@ -275,6 +351,7 @@ void record_parsed_model(Provenance& provenance) {
         const RuleSource& source = raw_trans_sources.at(i++);
         provenance.model_rule(rule, ModelSource{source.line, source.text});
     }
+    if (provenance.follows_states()) provenance.model_constructors(raw_const_rules);
 }
 
 }  // namespace vorn

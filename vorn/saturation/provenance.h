@@ -3,15 +3,44 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "symbolic/srule_levers.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/step_links.h"
 
 namespace vorn {
+
+struct Origin;
+
+// What a rule split on a data constructor stands for in a run of the
+// protocol: the attacker's constructions of the terms of the premises split,
+// or the projection that takes a part of the conclusion.
+struct SplitRecord {
+    struct Construction {
+        // The model's construction rule of the function.
+        std::shared_ptr<const Origin> model;
+        // The premise its conclusion gives: the premise `premise` of the rule
+        // split (parent < 0), or the argument `premise` of construction `parent`.
+        int32_t parent = -1;
+        uint32_t premise = 0;
+        // For each argument of the function, the construction rule's premise
+        // that knows it.
+        std::vector<uint32_t> premise_of_argument;
+    };
+    // Parents before children.
+    std::vector<Construction> constructions;
+    // For each premise of the rule made (before validation): the argument
+    // `second` of construction `first`, or the premise `second` of the rule
+    // split when `first` < 0.
+    std::vector<std::pair<int32_t, uint32_t>> parts;
+    // For a part of a conclusion: the model's projection rule.
+    std::shared_ptr<const Origin> projection;
+};
 
 // How one rule of a run was made. A record is shared by the records of the
 // rules made from it, so it lives as long as some rule descends from it; the
@@ -44,6 +73,8 @@ struct Origin {
     // model rule: its shape only); empty when the provenance does not follow
     // states, or the operation left no record of it.
     PackedLink link;
+    // REWRITE by a split on a data constructor, when the provenance follows states.
+    std::shared_ptr<const SplitRecord> split;
 
     Origin() = default;
     // Frees the records only this one kept alive without recursing through
@@ -86,13 +117,16 @@ public:
 
     // A rule of the model, before it is handed to the engine.
     void model_rule(const sym::StateRule* rule, ModelSource source);
+    // The model's consistent rules, recorded: the data constructors among
+    // their functions, with the rules that construct and project them.
+    void model_constructors(const std::list<sym::StateConstRule*>& rules);
 
     void composed(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer,
                   const std::list<sym::StateRule*>& results) override;
     void deferred(const sym::StateConstRule* provider, size_t index, const sym::StateRule* consumer) override;
     void released(const sym::StateConstRule* provider, const sym::StateRule* consumer) override;
     void varied(const sym::StateRule* rule, const sym::StateRule* variant) override;
-    void rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how) override;
+    void rewritten(const sym::StateRule* rule, const sym::StateRule* result, Rewrite how, size_t argument) override;
     void transferred(const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule,
                      const std::list<sym::StateConstRule*>& results) override;
     void targeted(const sym::StateConstRule* final_rule, const sym::StateRule* target) override;
@@ -115,6 +149,10 @@ private:
     std::vector<MadeRecord> records(const std::list<Rule*>& rules) const;
     void keep(const sym::StateRule* rule, std::shared_ptr<Origin> origin);
 
+    // What a split of `rule` stands for; null when a constructor's rule is unknown.
+    std::shared_ptr<const SplitRecord> premises_split(const sym::StateRule& rule) const;
+    std::shared_ptr<const SplitRecord> conclusion_split(const sym::StateRule& rule, size_t argument) const;
+
     void pend(const sym::StateRule* rule);
     void unpend(const sym::StateRule* rule);
 
@@ -124,6 +162,12 @@ private:
     std::unordered_map<const sym::StateRule*, std::pair<std::shared_ptr<Origin>, size_t>> _pending;
     std::vector<ModelSource> _sources;
     std::unique_ptr<Recorder> _recorder;
+    // The data constructors of the model, the records of their construction
+    // rules with the premise that knows each argument, and those of their
+    // projection rules by function and argument.
+    sym::Constructors _constructors;
+    std::map<sym::Name::ID, std::pair<std::shared_ptr<Origin>, std::vector<uint32_t>>> _constructions;
+    std::map<std::pair<sym::Name::ID, size_t>, std::shared_ptr<Origin>> _projections;
 };
 
 // Records the rules the parser holds (raw_const_rules, raw_trans_rules), each
