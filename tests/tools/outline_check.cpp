@@ -15,36 +15,10 @@ namespace vorn {
 
 ExplainedRun run_explained(const std::string& text, const Options& options) {
     ExplainedRun run;
-    RunMonitor::Settings limits = tool_limits(options);
-    auto monitor = std::make_unique<RunMonitor>(limits);
-    RunMonitor& watch = *monitor;
-    run.monitor = std::move(monitor);
     std::streambuf* saved = std::cout.rdbuf(null_stream().rdbuf());
-    try {
-        scan_string(text);
-        parse_model();
-        run.provenance = std::make_unique<Provenance>(true);
-        record_parsed_model(*run.provenance);
-        run.observers = std::make_unique<Observers>(std::vector<Observer*>{&watch, run.provenance.get()});
-        run.engine = std::make_unique<Algorithm>(run.observers.get(), options.settings);
-        // A report-only run defers its compositions, as vorn -q does.
-        run.engine->trace_to(options.report_only ? nullptr : &null_stream());
-        run.engine->saturate(raw_const_rules, raw_trans_rules);
-        run.engine->analysis(raw_accessable_states);
-        run.derivations = derive_targets(*run.engine, *run.provenance);
-    } catch (const common::_Exception& error) {
-        run.end = ExplainedRun::End::MODEL_ERROR;
-        run.why = error.string();
-    } catch (const SyntaxError& error) {
-        run.end = ExplainedRun::End::MODEL_ERROR;
-        run.why = error.string();
-    }
+    run_model(run, text, options, true);
     std::cout.rdbuf(saved);
-    release_model();
-    if (run.end == ExplainedRun::End::COMPLETE && watch.stop() != RunMonitor::Stop::NONE) {
-        run.end = ExplainedRun::End::STOPPED;
-        run.why = watch.limit_name();
-    }
+    if (run.end != ExplainedRun::End::MODEL_ERROR) run.derivations = derive_targets(*run.engine, *run.provenance);
     return run;
 }
 

@@ -12,6 +12,7 @@
 #include "vorn/cli/options.h"
 #include "vorn/report/protocol_run.h"
 #include "vorn/report/run_replay.h"
+#include "tests/tools/tool_support.h"
 #include "vorn/saturation/algorithm.h"
 #include "vorn/saturation/observers.h"
 #include "vorn/saturation/provenance.h"
@@ -20,15 +21,7 @@ namespace vorn {
 
 // One run of a model as `vorn --explain` makes it, without printing
 // anything, kept alive with its records.
-struct ExplainedRun {
-    enum class End { COMPLETE, STOPPED, MODEL_ERROR };
-    End end = End::COMPLETE;
-    std::string why;
-    // Declared before the engine, which may still report to them while it goes.
-    std::unique_ptr<Observer> monitor;
-    std::unique_ptr<Provenance> provenance;
-    std::unique_ptr<Observers> observers;
-    std::unique_ptr<Algorithm> engine;
+struct ExplainedRun : ToolRun {
     std::vector<Derivation> derivations;
 };
 

@@ -68,29 +68,7 @@ const std::list<sym::StateConstRule*>& ComparedRun::targets() const {
 
 ComparedRun run_for_comparison(const std::string& text, const Options& options) {
     ComparedRun run;
-    RunMonitor::Settings limits = tool_limits(options);
-    auto owned = std::make_unique<RunMonitor>(limits);
-    RunMonitor& monitor = *owned;
-    run.monitor = std::move(owned);
-    try {
-        scan_string(text);
-        parse_model();
-        run.engine = std::make_unique<Algorithm>(&monitor, options.settings);
-        run.engine->trace_to(options.report_only ? nullptr : &null_stream());
-        run.engine->saturate(raw_const_rules, raw_trans_rules);
-        run.engine->analysis(raw_accessable_states);
-    } catch (const common::_Exception& error) {
-        run.end = ComparedRun::End::MODEL_ERROR;
-        run.why = error.string();
-    } catch (const SyntaxError& error) {
-        run.end = ComparedRun::End::MODEL_ERROR;
-        run.why = error.string();
-    }
-    release_model();
-    if (run.end == ComparedRun::End::COMPLETE && monitor.stop() != RunMonitor::Stop::NONE) {
-        run.end = ComparedRun::End::STOPPED;
-        run.why = monitor.limit_name();
-    }
+    run_model(run, text, options, false);
     if (run.engine) {
         run.tried = run.engine->rules_tried();
         run.held = run.engine->rule_count();

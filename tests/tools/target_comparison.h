@@ -12,6 +12,7 @@
 #include "symbolic/srule.h"
 #include "vorn/cli/options.h"
 #include "vorn/saturation/algorithm.h"
+#include "tests/tools/tool_support.h"
 
 namespace vorn {
 
@@ -26,14 +27,7 @@ enum class TargetRelation {
 bool parse_target_relation(const std::string& name, TargetRelation& relation);
 
 // One run of a model, kept alive with its rules.
-struct ComparedRun {
-    enum class End { COMPLETE, STOPPED, MODEL_ERROR };
-    End end = End::COMPLETE;
-    // What stopped the run ("rule", "time", ...) or the model error's text.
-    std::string why;
-    // The monitor of the run's limits, declared first so that it outlives the engine.
-    std::unique_ptr<Observer> monitor;
-    std::unique_ptr<Algorithm> engine;
+struct ComparedRun : ToolRun {
     // Rules tried and held, for the summary line.
     size_t tried = 0;
     size_t held = 0;

@@ -4,6 +4,10 @@
 #include <streambuf>
 #include <vector>
 
+#include "common/exception.h"
+#include "vorn/model/lexer.h"
+#include "vorn/model/parser.h"
+
 namespace vorn {
 
 namespace {
@@ -47,6 +51,39 @@ RunMonitor::Settings tool_limits(const Options& options) {
     limits.write_failed = [] { return false; };
     limits.interrupted = [] { return 0; };
     return limits;
+}
+
+void run_model(ToolRun& run, const std::string& text, const Options& options, bool explain) {
+    auto monitor = std::make_unique<RunMonitor>(tool_limits(options));
+    RunMonitor& watch = *monitor;
+    run.monitor = std::move(monitor);
+    try {
+        scan_string(text);
+        parse_model();
+        Observer* observer = &watch;
+        if (explain) {
+            run.provenance = std::make_unique<Provenance>(true);
+            record_parsed_model(*run.provenance);
+            run.observers = std::make_unique<Observers>(std::vector<Observer*>{&watch, run.provenance.get()});
+            observer = run.observers.get();
+        }
+        run.engine = std::make_unique<Algorithm>(observer, options.settings);
+        // A report-only run defers its compositions, as vorn -q does.
+        run.engine->trace_to(options.report_only ? nullptr : &null_stream());
+        run.engine->saturate(raw_const_rules, raw_trans_rules);
+        run.engine->analysis(raw_accessable_states);
+    } catch (const common::_Exception& error) {
+        run.end = ToolRun::End::MODEL_ERROR;
+        run.why = error.string();
+    } catch (const SyntaxError& error) {
+        run.end = ToolRun::End::MODEL_ERROR;
+        run.why = error.string();
+    }
+    release_model();
+    if (run.end == ToolRun::End::COMPLETE && watch.stop() != RunMonitor::Stop::NONE) {
+        run.end = ToolRun::End::STOPPED;
+        run.why = watch.limit_name();
+    }
 }
 
 }  // namespace vorn
