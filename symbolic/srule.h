@@ -270,7 +270,15 @@ public:
         std::vector<size_t> lacking;
         std::list<StateConstRule*> rules;
     };
-    std::vector<Partial> transfer_partial(const StateConstRule* rule) const;
+    // Told of each rule with processes added (`completed`, alive until
+    // carried() returns) before it is carried back, and of the rules carried
+    // back from it (maybe none).
+    struct PartialWatch {
+        virtual ~PartialWatch() = default;
+        virtual void completed(const StateConstRule* completed) = 0;
+        virtual void carried(const StateConstRule* completed, const std::list<StateConstRule*>& rules) = 0;
+    };
+    std::vector<Partial> transfer_partial(const StateConstRule* rule, PartialWatch* watch = nullptr) const;
 
     // The rule of the model this one comes from, as the front end numbers
     // them (0 when not known); the rules made from it (map) keep it.

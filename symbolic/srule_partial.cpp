@@ -76,7 +76,8 @@ std::vector<size_t> StateTransRule::process_candidates(size_t index, const State
     return candidates;
 }
 
-std::vector<StateTransRule::Partial> StateTransRule::transfer_partial(const StateConstRule* rule) const {
+std::vector<StateTransRule::Partial> StateTransRule::transfer_partial(const StateConstRule* rule,
+                                                                     PartialWatch* watch) const {
     std::vector<Partial> found;
     const size_t n = _conversions.size();
     if (n < 2 || n > max_partial_conversions) return found;
@@ -111,7 +112,9 @@ std::vector<StateTransRule::Partial> StateTransRule::transfer_partial(const Stat
             if (matching.size(left_out) != n - lacking) continue;
             std::unique_ptr<StateConstRule> completed(with_target_processes(rule, chosen));
             if (!completed) continue;
+            if (watch) watch->completed(completed.get());
             std::list<StateConstRule*> rules = transfer(completed.get());
+            if (watch) watch->carried(completed.get(), rules);
             if (rules.empty()) continue;
             found.push_back(Partial{std::move(chosen), std::move(rules)});
         }

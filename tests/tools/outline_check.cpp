@@ -49,14 +49,8 @@ OutlineCheck check_outlines(const std::string& model, const std::string& text, c
             if (some && *some) ++check.no_order_but_run;
             continue;
         }
-        if (outline.status == ProtocolRun::Status::NO_RECORD && options.settings.partial_steps) {
-            // A rule carried back through a partial step does not say where
-            // the processes it lacked came from.
-            ++check.not_worked_out;
-            continue;
-        }
         if (outline.status == ProtocolRun::Status::NO_RECORD) {
-            // Every other rule of an explained run has its record: one missing is a fault.
+            // Every rule of an explained run has its record: one missing is a fault.
             check.holds = false;
             failures << "  target " << t + 1 << ": no record of the states of its steps\n";
             continue;

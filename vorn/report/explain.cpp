@@ -112,6 +112,9 @@ std::string step_title(const Derivation& derivation, const Origin& step, const P
                     return step_ref(derivation, step.first) + " with the versions of a process merged";
                 case Observer::Rewrite::GENERALISED:
                     return step_ref(derivation, step.first) + " generalised: its deep terms replaced by variables";
+                case Observer::Rewrite::COMPLETED:
+                    return step_ref(derivation, step.first) +
+                           " with a process in the target state of each conversion it lacks";
             }
             break;
     }

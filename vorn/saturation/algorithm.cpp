@@ -416,8 +416,9 @@ bool Algorithm::transfer_step(const StateConstRule* final_rule, const StateTrans
         final_rule->info(*_trace);
         *_trace << std::endl << separator_long << std::endl << std::endl;
     }
+    bool shown = false;
     try {
-        results = transfer_final(transfer, final_rule);
+        results = transfer_final(transfer, final_rule, shown);
     } catch (const sym::Abandoned&) {
         _stopped = true;
         return false;
@@ -425,7 +426,7 @@ bool Algorithm::transfer_step(const StateConstRule* final_rule, const StateTrans
         if (_observer) _observer->failed(Meeting::TRANSFER, transfer, final_rule);
         throw;
     }
-    if (_observer) _observer->transferred(transfer, final_rule, results);
+    if (_observer && !shown) _observer->transferred(transfer, final_rule, results);
     if (_levers) _levers->inherit(transfer, final_rule, results);
     return true;
 }

@@ -78,8 +78,11 @@ public:
     // A lever of the settings put `result` in the place of `rule`: its
     // premises split on a data constructor, versions of a process merged,
     // terms generalised, or (one of several results) the part `argument` of
-    // its conclusion split on a data constructor.
-    enum class Rewrite { SPLIT, MERGED, GENERALISED, PROJECTED };
+    // its conclusion split on a data constructor. COMPLETED: a final rule
+    // with processes added for a partial step (Settings::partial_steps); the
+    // rules carried back from `result` are shown to transferred() as made
+    // from it, and `result` is dropped() after.
+    enum class Rewrite { SPLIT, MERGED, GENERALISED, PROJECTED, COMPLETED };
     virtual void rewritten(const sym::StateRule* /*rule*/, const sym::StateRule* /*result*/, Rewrite,
                            size_t /*argument*/) {}
     virtual void transferred(const sym::StateTransRule* /*transfer*/, const sym::StateConstRule* /*final_rule*/,
@@ -208,9 +211,11 @@ private:
     void const_step(WorkQueue<sym::StateConstRule>& rules);
     void trans_step(WorkQueue<sym::StateTransRule>& rules);
     // The rules carried back from a final rule through a transfer rule; for a
-    // partial step, what the settings and the observer ask for.
+    // partial step, what the settings and the observer ask for. `shown`: the
+    // observer was already shown the rules, each carried back from the final
+    // rule with processes added (a partial step carried back).
     std::list<sym::StateConstRule*> transfer_final(const sym::StateTransRule* transfer,
-                                                   const sym::StateConstRule* final_rule);
+                                                   const sym::StateConstRule* final_rule, bool& shown);
 
     // Held rules that deferred compositions still need.
     std::unique_ptr<Pins> _pins = std::make_unique<Pins>();

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <memory>
 
 #include "common/runtime.h"
 #include "symbolic/namer.h"
@@ -30,6 +31,27 @@ private:
     bool _kept = false;
 };
 
+// Shows the observer each final rule with processes added, and the rules
+// carried back from it, while the rule lives.
+class ShownPartials : public sym::StateTransRule::PartialWatch {
+public:
+    ShownPartials(Observer& observer, const sym::StateTransRule* transfer, const sym::StateConstRule* final_rule)
+        : _observer(observer), _transfer(transfer), _final_rule(final_rule) {}
+
+    void completed(const sym::StateConstRule* completed) override {
+        _observer.rewritten(_final_rule, completed, Observer::Rewrite::COMPLETED, 0);
+    }
+    void carried(const sym::StateConstRule* completed, const std::list<sym::StateConstRule*>& rules) override {
+        if (!rules.empty()) _observer.transferred(_transfer, completed, rules);
+        _observer.dropped(completed);
+    }
+
+private:
+    Observer& _observer;
+    const sym::StateTransRule* _transfer;
+    const sym::StateConstRule* _final_rule;
+};
+
 void delete_all(std::vector<sym::StateTransRule::Partial>& partials) {
     for (auto& partial : partials)
         for (sym::StateConstRule* rule : partial.rules) delete rule;
@@ -39,7 +61,8 @@ void delete_all(std::vector<sym::StateTransRule::Partial>& partials) {
 }  // namespace
 
 std::list<sym::StateConstRule*> Algorithm::transfer_final(const sym::StateTransRule* transfer,
-                                                          const sym::StateConstRule* final_rule) {
+                                                          const sym::StateConstRule* final_rule, bool& shown) {
+    shown = false;
     std::list<sym::StateConstRule*> results = transfer->transfer(final_rule);
     if (!results.empty() || transfer->conversions().size() < 2) return results;
     bool report = _observer != nullptr && _observer->wants_partial_steps();
@@ -49,8 +72,12 @@ std::list<sym::StateConstRule*> Algorithm::transfer_final(const sym::StateTransR
     // counted, and the run goes on as if they had never been made.
     IssuedSince issued;
     std::vector<sym::StateTransRule::Partial> partials;
+    // Rules carried back are shown as they are made, from the rule with the
+    // processes added.
+    std::unique_ptr<ShownPartials> watch;
+    if (_settings.partial_steps && _observer) watch = std::make_unique<ShownPartials>(*_observer, transfer, final_rule);
     try {
-        partials = transfer->transfer_partial(final_rule);
+        partials = transfer->transfer_partial(final_rule, watch.get());
     } catch (const common::UserError&) {
         // A model error met only in rules made to be counted is not the run's.
         if (!_settings.partial_steps) return results;
@@ -68,6 +95,7 @@ std::list<sym::StateConstRule*> Algorithm::transfer_final(const sym::StateTransR
     if (_settings.partial_steps) {
         issued.keep();
         step.carried = true;
+        shown = watch != nullptr;
         for (auto& partial : partials) results.splice(results.end(), partial.rules);
     }
     delete_all(partials);

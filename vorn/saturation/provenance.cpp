@@ -284,6 +284,7 @@ void Provenance::model_constructors(const std::list<sym::StateConstRule*>& rules
                         premise_of_argument.push_back(k);
             _constructions.emplace(function->name().id(), std::make_pair(origin, std::move(premise_of_argument)));
         } else if (const sym::Function* projected = sym::projection_rule(rule, position)) {
+            if (!_constructors.functions().count(projected->name().id())) continue;
             _projections.emplace(std::make_pair(projected->name().id(), position), origin);
         }
     }
