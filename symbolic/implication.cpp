@@ -1,6 +1,7 @@
 #include "symbolic/implication.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -50,8 +51,16 @@ struct Arities {
     // A model has few symbols: every rule looks them up, one is added rarely.
     FlatMap<Key, size_t> seen;
     bool consistent = true;
+    // Symbols met lately with the arity they were recorded with, by a few
+    // bits of their key: a term walk meets the same few symbols over and
+    // over, and finds them here without a search.
+    static constexpr size_t RECENT = 256;
+    std::array<std::pair<Key, size_t>, RECENT> recent{};
 
     void record(Key key, size_t arity) {
+        auto& hit = recent[(key ^ (key >> 47)) & (RECENT - 1)];
+        if (hit.first == key && hit.second == arity) return;
+        hit = {key, arity};
         auto found = seen.find(key);
         if (found == seen.end())
             seen.emplace(key, arity);
