@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/runtime.h"
+#include "symbolic/implication.h"
 #include "symbolic/know.h"
 #include "symbolic/renamer.h"
 #include "symbolic/srule.h"
@@ -30,7 +31,12 @@ struct TransferScratch {
     // The admissible conversion maps, the first `kept` of them.
     std::vector<StateRule::ConversionMap> maps;
     size_t kept = 0;
+    // Whether each state of the rule, by position, unifies on its own with
+    // each conversion's target: UNTRIED, FITS or CLASHES; one row per conversion.
+    std::vector<char> fits;
 };
+
+enum Fit : char { UNTRIED, FITS, CLASHES };
 
 }  // namespace
 
@@ -76,16 +82,57 @@ std::list<StateConstRule*> StateTransRule::transfer(const StateConstRule* rule) 
         t.ranges.emplace_back(first, t.candidates.size() - first);
     }
 
+    // A conversion map makes rules only if every state it covers unifies
+    // with its conversion's target on one substitution, and a state that
+    // does not unify with the target on its own never does with more
+    // bindings: maps with such a state are not built. That holds for rules
+    // without configurations (a configuration may take a term whose
+    // variables are bound, not one whose variables are free), and the test
+    // must raise no model error, which consistent arities of both rules
+    // ensure; features already at hand tell both, without recording arities
+    // of rules not yet looked at.
+    const bool screen = arities_consistent() && rule->_features && rule->_features->quick.pure && _features &&
+                        _features->quick.pure;
+    const size_t width = rule->_states.size();
+    if (screen) t.fits.assign(_conversions.size() * width, UNTRIED);
+    auto fits = [&](size_t i, SID sid) {
+        size_t at = rule->_states.position(sid);
+        char& fit = t.fits[i * width + at];
+        if (fit == UNTRIED) {
+            Unifier alone;
+            try {
+                fit = (rule->_states.begin() + static_cast<long>(at))->second.first->try_unify(_conversions[i].second,
+                                                                                              alone)
+                          ? FITS
+                          : CLASHES;
+            } catch (const common::UserError&) {
+                // Left to the maps themselves, which raise it where they meet it.
+                fit = FITS;
+            }
+        }
+        return fit == FITS;
+    };
+    // Whether the chosen process of conversion i has states that may be
+    // covered: every state without a source, at least one with one.
+    auto may_cover = [&](size_t i, const SIDs& process) {
+        if (_conversions[i].first == nullptr)
+            return std::all_of(process.begin(), process.end(), [&](SID sid) { return fits(i, sid); });
+        return std::any_of(process.begin(), process.end(), [&](SID sid) { return fits(i, sid); });
+    };
+
     t.kept = 0;
     t.choice.assign(_conversions.size(), 0);
     for (bool more = true; more;) {
         t.chosen.clear();
         SIDs all;
+        bool coverable = true;
         for (size_t i = 0; i < _conversions.size(); ++i) {
             t.chosen.push_back(t.candidates[t.ranges[i].first + t.choice[i]]);
             const SIDs& process = rule->_partitions.at(t.chosen.back()).first;
+            if (screen && coverable) coverable = may_cover(i, process);
             all.insert(process.begin(), process.end());
         }
+        if (!coverable) all.clear();
 
         // Candidate sets of replaced states: unions of ordering sets, in
         // ascending order of the sets, each once.
@@ -122,6 +169,9 @@ std::list<StateConstRule*> StateTransRule::transfer(const StateConstRule* rule) 
                     admissible = !covered.empty();
                     mC.emplace_back(t.chosen[i], std::move(covered));
                 }
+                if (screen && admissible)
+                    admissible = std::all_of(mC.back().second.begin(), mC.back().second.end(),
+                                             [&](SID sid) { return fits(i, sid); });
             }
             if (admissible) ++t.kept;
         }

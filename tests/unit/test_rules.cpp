@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
+#include <tuple>
 
 #include "common/runtime.h"
 #include "model_fixture.h"
 #include "symbolic/constant.h"
 #include "symbolic/event.h"
+#include "symbolic/implication.h"
 #include "symbolic/indexer.h"
 #include "symbolic/know.h"
+#include "symbolic/namer.h"
 #include "symbolic/renamer.h"
 #include "symbolic/srule.h"
 #include "symbolic/state.h"
@@ -204,6 +208,64 @@ TEST(RuleValidation, PastStateWithTheKeyOfAStateIsContradictory) {
     EXPECT_TRUE(results.front()->states().empty());
     EXPECT_EQ(results.front()->past_states().size(), 1u);
     for (auto* rule : results) delete rule;
+}
+
+// A transfer leaves out the conversion maps that cover a state unable to
+// unify with its conversion's target, once both rules' features are known.
+// Run with and without that, from the same counters, it must make the same
+// rules and issue the same names and state identifiers.
+TEST(RuleTransfer, MapsLeftOutForStatesThatCannotUnifyChangeNothing) {
+    sym::forget_arities();
+    // The counters as they were, for the tests that follow.
+    const sym::Name::ID names_before = sym::namer.index();
+    const size_t sids_before = StateRule::_sid;
+    sym::Indexer indexer;
+    auto phase = [&](const std::string& predicate, const std::string& key, bool constant_key,
+                     const std::string& at, const std::string& value) {
+        sym::State* result = indexer.state(predicate);
+        result->append(true, constant_key ? static_cast<sym::Term*>(indexer.constant(key))
+                                          : static_cast<sym::Term*>(indexer.variable(key)));
+        result->append(false, indexer.constant(at));
+        result->append(false, indexer.variable(value));
+        return result;
+    };
+    // A step that moves a process of S from p1 to p2 and creates another in p2.
+    std::unique_ptr<sym::StateTransRule> step(new sym::StateTransRule());
+    step->add_conversion(phase("S", "k", false, "p1", "v"), phase("S", "k", false, "p2", "v"));
+    step->add_conversion(nullptr, phase("S", "n", false, "p2", "w"));
+    ASSERT_TRUE(step->try_validate());
+    // Four processes of S: two in p2, which the step may have made, two in
+    // phases it cannot have made, and a process of T.
+    sym::Event* event = indexer.event("E");
+    event->append(false, indexer.variable("x"));
+    std::unique_ptr<sym::StateConstRule> final_rule(new sym::StateConstRule(event));
+    final_rule->add_state(phase("S", "a", true, "p2", "x"));
+    final_rule->add_state(phase("S", "b", true, "p3", "y"));
+    final_rule->add_state(phase("S", "c", true, "p2", "z"));
+    final_rule->add_state(phase("S", "d", true, "p0", "u"));
+    final_rule->add_state(phase("T", "e", true, "p2", "x"));
+    ASSERT_TRUE(final_rule->try_validate());
+
+    const sym::Name::ID names = sym::namer.index();
+    const size_t sids = StateRule::_sid;
+    auto transfer = [&] {
+        sym::namer.reissue_from(names);
+        StateRule::_sid = sids;
+        std::ostringstream made;
+        for (sym::StateConstRule* rule : step->transfer(final_rule.get())) {
+            rule->info(made);
+            delete rule;
+        }
+        return std::make_tuple(made.str(), sym::namer.index(), StateRule::_sid);
+    };
+    auto plain = transfer();
+    EXPECT_FALSE(std::get<0>(plain).empty());
+    step->features();
+    final_rule->features();
+    ASSERT_TRUE(sym::arities_consistent());
+    EXPECT_EQ(transfer(), plain);
+    sym::namer.reissue_from(names_before);
+    StateRule::_sid = sids_before;
 }
 
 TEST(RuleValidation, RedundantStatesFoldIntoOneOfThem) {
