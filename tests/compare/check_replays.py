@@ -47,7 +47,7 @@ def run(vorn, model, options, scratch):
 
 def corpus(root, count, scratch):
     models = sorted(glob.glob(os.path.join(root, "examples", "*.vorn")))
-    models += sorted(glob.glob(os.path.join(root, "tests", "e2e", "conformance", "*.vorn")))
+    models += sorted(glob.glob(os.path.join(root, "tests", "e2e", "conformance", "*", "*.vorn")))
     for kind, flags in (("random", []), ("protocol", ["--protocol"])):
         folder = os.path.join(scratch, kind)
         os.makedirs(folder)
