@@ -86,23 +86,67 @@ const unsigned FEATURE_DEPTH = 3;
 // Roles of facts in a rule; conversions count from CONVERSION by position.
 enum Role : unsigned { PREMISE = 1, EVENT_PREMISE = 2, STATE = 3, CONCLUSION = 4, CONVERSION = 5 };
 
-void term_features(const Term* term, Key path, unsigned depth, std::vector<Key>& keys) {
-    switch (term->type()) {
-    case Term::VARIA:
-    case Term::CONFG:
-        return;
-    case Term::FUNCT: {
-        Key here = mix(path, term_key(term));
-        keys.push_back(here);
-        if (depth >= FEATURE_DEPTH) return;
+// One walk over a rule's facts: the keys of each fact (its role and
+// predicate, and every symbol below it down to FEATURE_DEPTH, with its path),
+// the arity of every function symbol, event and state predicate met at any
+// depth, and whether a configuration occurs.
+struct FeatureWalk {
+    std::vector<Key>& keys;
+    bool configuration = false;
+
+    void term(const Term* term, Key path, unsigned depth) {
+        switch (term->type()) {
+        case Term::VARIA:
+            return;
+        case Term::CONFG:
+            configuration = true;
+            return;
+        case Term::FUNCT: {
+            const auto& arguments = static_cast<const Function*>(term)->arguments();
+            arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
+            if (depth > FEATURE_DEPTH) {
+                for (const Term* argument : arguments) arity_only(argument);
+                return;
+            }
+            Key here = mix(path, term_key(term));
+            keys.push_back(here);
+            for (size_t i = 0; i < arguments.size(); ++i) this->term(arguments[i], mix(here, i), depth + 1);
+            return;
+        }
+        default:
+            if (depth <= FEATURE_DEPTH) keys.push_back(mix(path, term_key(term)));
+        }
+    }
+
+    // Below the recorded depth: arities and configurations only.
+    void arity_only(const Term* term) {
+        if (term->type() == Term::CONFG) configuration = true;
+        if (term->type() != Term::FUNCT) return;
         const auto& arguments = static_cast<const Function*>(term)->arguments();
-        for (size_t i = 0; i < arguments.size(); ++i) term_features(arguments[i], mix(here, i), depth + 1, keys);
-        return;
+        arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
+        for (const Term* argument : arguments) arity_only(argument);
     }
-    default:
-        keys.push_back(mix(path, term_key(term)));
+
+    void fact(const Fact* fact, Key role) {
+        Key root = mix(role, fact->type() == Fact::OKNOW ? make_key(FACT_TAG, 0) : fact_key(fact));
+        keys.push_back(root);
+        switch (fact->type()) {
+        case Fact::OKNOW:
+            term(static_cast<const Know*>(fact)->term(), mix(root, 0), 1);
+            break;
+        case Fact::EVENT:
+        case Fact::STATE: {
+            const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
+            arities().record(fact_key(fact), arguments.size());
+            for (size_t i = 0; i < arguments.size(); ++i) term(arguments[i].second, mix(root, i), 1);
+            break;
+        }
+        default:
+            // Timed knowledge is left to the reference algorithm.
+            configuration = true;
+        }
     }
-}
+};
 
 // Sets a bit for each symbol of the term, with its path, at every depth.
 void conclusion_bits(const Term* term, Key path, uint64_t bits[2]) {
@@ -112,18 +156,6 @@ void conclusion_bits(const Term* term, Key path, uint64_t bits[2]) {
     if (term->type() != Term::FUNCT) return;
     const auto& arguments = static_cast<const Function*>(term)->arguments();
     for (size_t i = 0; i < arguments.size(); ++i) conclusion_bits(arguments[i], mix(here, i), bits);
-}
-
-void fact_features(const Fact* fact, Key role, std::vector<Key>& keys) {
-    Key root = mix(role, fact->type() == Fact::OKNOW ? make_key(FACT_TAG, 0) : fact_key(fact));
-    keys.push_back(root);
-    if (fact->type() == Fact::OKNOW) {
-        term_features(static_cast<const Know*>(fact)->term(), mix(root, 0), 1, keys);
-        return;
-    }
-    if (fact->type() != Fact::EVENT && fact->type() != Fact::STATE) return;
-    const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
-    for (size_t i = 0; i < arguments.size(); ++i) term_features(arguments[i].second, mix(root, i), 1, keys);
 }
 
 // Counts each key once per fact that carries it.
@@ -161,37 +193,6 @@ void merge_counts(std::vector<uint64_t>& counts, RuleFeatures::Counts& merged) {
     merged.assign(counts.begin(), counts.begin() + static_cast<long>(out));
 }
 
-// Walks the terms of a rule: records arities and whether a configuration occurs.
-struct TermWalk {
-    bool configuration = false;
-
-    void term(const Term* term) {
-        if (term->type() == Term::CONFG) configuration = true;
-        if (term->type() != Term::FUNCT) return;
-        const auto& arguments = static_cast<const Function*>(term)->arguments();
-        arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
-        for (const Term* argument : arguments) this->term(argument);
-    }
-
-    void fact(const Fact* fact) {
-        switch (fact->type()) {
-        case Fact::OKNOW:
-            term(static_cast<const Know*>(fact)->term());
-            break;
-        case Fact::EVENT:
-        case Fact::STATE: {
-            const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
-            arities().record(fact_key(fact), arguments.size());
-            for (const auto& argument : arguments) term(argument.second);
-            break;
-        }
-        default:
-            // Timed knowledge is left to the reference algorithm.
-            configuration = true;
-        }
-    }
-};
-
 }  // namespace
 
 bool arities_consistent() { return table_of_arities.consistent; }
@@ -200,7 +201,6 @@ void forget_arities() { table_of_arities = Arities(); }
 
 RuleFeatures compute_features(const StateRule* rule) {
     RuleFeatures f;
-    TermWalk walk;
     RuleFeatures::Quick& q = f.quick;
     q.knows = static_cast<uint32_t>(rule->knows().size());
     q.events = static_cast<uint32_t>(rule->events().size());
@@ -211,26 +211,23 @@ RuleFeatures compute_features(const StateRule* rule) {
     thread_local std::vector<uint64_t> counts;
     keys.clear();
     counts.clear();
+    FeatureWalk walk{keys};
     for (const auto& know : rule->knows()) {
-        walk.fact(know.first);
-        fact_features(know.first, PREMISE, keys);
+        walk.fact(know.first, PREMISE);
         count_keys(keys, counts);
     }
     for (const Event* event : rule->events()) {
-        walk.fact(event);
-        fact_features(event, EVENT_PREMISE, keys);
+        walk.fact(event, EVENT_PREMISE);
         count_keys(keys, counts);
     }
     for (const auto& state : rule->states()) {
-        walk.fact(state.second.first);
-        fact_features(state.second.first, STATE, keys);
+        walk.fact(state.second.first, STATE);
         count_keys(keys, counts);
     }
 
     if (rule->type() == StateRule::CONSIST) {
         const Fact* conclusion = static_cast<const StateConstRule*>(rule)->conclusion();
-        walk.fact(conclusion);
-        fact_features(conclusion, CONCLUSION, keys);
+        walk.fact(conclusion, CONCLUSION);
         count_keys(keys, counts);
         q.head = fact_key(conclusion);
         if (conclusion->type() == Fact::OKNOW) {
@@ -252,13 +249,11 @@ RuleFeatures compute_features(const StateRule* rule) {
             const auto& conversion = conversions[i];
             Key role = CONVERSION + 2 * i;
             if (conversion.first) {
-                walk.fact(conversion.first);
-                fact_features(conversion.first, role, keys);
+                walk.fact(conversion.first, role);
             } else {
                 keys.push_back(mix(role, 0));
             }
-            walk.fact(conversion.second);
-            fact_features(conversion.second, role + 1, keys);
+            walk.fact(conversion.second, role + 1);
             count_keys(keys, counts);
         }
         if (conversions.empty()) {
