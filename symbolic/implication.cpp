@@ -104,17 +104,18 @@ struct FeatureWalk {
         case Term::FUNCT: {
             const auto& arguments = static_cast<const Function*>(term)->arguments();
             arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
-            if (depth > FEATURE_DEPTH) {
-                for (const Term* argument : arguments) arity_only(argument);
-                return;
-            }
             Key here = mix(path, term_key(term));
             keys.push_back(here);
-            for (size_t i = 0; i < arguments.size(); ++i) this->term(arguments[i], mix(here, i), depth + 1);
+            for (size_t i = 0; i < arguments.size(); ++i) {
+                if (depth < FEATURE_DEPTH)
+                    this->term(arguments[i], mix(here, i), depth + 1);
+                else
+                    arity_only(arguments[i]);
+            }
             return;
         }
         default:
-            if (depth <= FEATURE_DEPTH) keys.push_back(mix(path, term_key(term)));
+            keys.push_back(mix(path, term_key(term)));
         }
     }
 
