@@ -11,6 +11,9 @@ namespace vorn {
 
 namespace {
 
+// Keys are symbol numbers and hashes mixed with positions: spread them.
+size_t key_hash(uint32_t key) { return static_cast<size_t>((key * 0x9e3779b97f4a7c15ull) >> 32); }
+
 uint32_t key_of(uint64_t count_entry) { return static_cast<uint32_t>(count_entry >> 32); }
 
 // Counts above three are filed as three, as the quick test's bits do.
@@ -56,15 +59,55 @@ void FeatureIndex::Node::add_child(Element e, uint32_t node) {
     }
 }
 
+uint32_t KeyNumbers::find(uint32_t key) const {
+    if (_places.empty()) return ABSENT;
+    size_t mask = _places.size() - 1;
+    for (size_t at = key_hash(key) & mask;; at = (at + 1) & mask) {
+        uint64_t place = _places[at];
+        if (place == 0) return ABSENT;
+        if (static_cast<uint32_t>(place) == key) return static_cast<uint32_t>(place >> 32) - 1;
+    }
+}
+
+uint32_t KeyNumbers::number(uint32_t key) {
+    uint32_t known = find(key);
+    if (known != ABSENT) return known;
+    if (2 * (_size + 1) > _places.size()) grow();
+    size_t mask = _places.size() - 1;
+    size_t at = key_hash(key) & mask;
+    while (_places[at] != 0) at = (at + 1) & mask;
+    uint32_t n = static_cast<uint32_t>(_size++);
+    _places[at] = (uint64_t{n} + 1) << 32 | key;
+    return n;
+}
+
+void KeyNumbers::clear() {
+    _places.clear();
+    _size = 0;
+}
+
+void KeyNumbers::grow() {
+    std::vector<uint64_t> old = std::move(_places);
+    _places.assign(std::max<size_t>(64, 2 * old.size()), 0);
+    size_t mask = _places.size() - 1;
+    for (uint64_t place : old) {
+        if (place == 0) continue;
+        size_t at = key_hash(static_cast<uint32_t>(place)) & mask;
+        while (_places[at] != 0) at = (at + 1) & mask;
+        _places[at] = place;
+    }
+}
+
 FeatureIndex::Element FeatureIndex::element(uint32_t key, uint32_t count) {
-    // Looked up first: most elements are known, and emplace would make a node to drop it.
-    uint64_t entry = (uint64_t{key} << 2) | count;
-    auto found = _elements.find(entry);
-    if (found != _elements.end()) return found->second;
-    Element e = static_cast<Element>(_asked.size());
-    _elements.emplace(entry, e);
-    _asked.push_back(0);
-    return e;
+    uint32_t k = _keys.number(key);
+    size_t elements = 3 * _keys.size() + 1;
+    if (_asked.size() < elements) _asked.resize(elements, 0);
+    return 3 * k + count;
+}
+
+FeatureIndex::Element FeatureIndex::known_element(uint32_t key, uint32_t count) const {
+    uint32_t k = _keys.find(key);
+    return k == KeyNumbers::ABSENT ? NONE : 3 * k + count;
 }
 
 FeatureIndex::Signature FeatureIndex::signature(const sym::RuleFeatures& features) {
@@ -89,9 +132,12 @@ void FeatureIndex::file(Slot slot) {
         _always.push_back(slot);
     } else {
         Signature s = signature(features);
-        auto root = _roots.emplace(s[0], static_cast<uint32_t>(_nodes.size()));
-        if (root.second) _nodes.emplace_back();
-        uint32_t node = root.first->second;
+        if (_roots.size() <= s[0]) _roots.resize(s[0] + 1, NO_NODE);
+        if (_roots[s[0]] == NO_NODE) {
+            _roots[s[0]] = static_cast<uint32_t>(_nodes.size());
+            _nodes.emplace_back();
+        }
+        uint32_t node = _roots[s[0]];
         for (size_t i = 1; i < s.size() && s[i] != NONE; ++i) {
             uint32_t next = _nodes[node].child(s[i]);
             if (next == 0) {
@@ -105,8 +151,11 @@ void FeatureIndex::file(Slot slot) {
     }
     if (_converse)
         for (uint64_t entry : features.counts)
-            for (uint32_t count = 1; count <= capped_count(entry); ++count)
-                _containing[element(key_of(entry), count)].push_back(slot);
+            for (uint32_t count = 1; count <= capped_count(entry); ++count) {
+                Element e = element(key_of(entry), count);
+                if (_containing.size() <= e) _containing.resize(e + 1);
+                _containing[e].push_back(slot);
+            }
     PartnerKey partner = _slots[slot].partner;
     if (partner == NOT_A_PARTNER) return;
     if (partner == WILDCARD)
@@ -147,12 +196,12 @@ void FeatureIndex::mark(const sym::RuleFeatures& newcomer) {
     _marks.resize(_asked.size(), 0);
     _newcomer_elements.clear();
     for (uint64_t entry : newcomer.counts) {
-        for (uint32_t count = 1; count <= capped_count(entry); ++count) {
-            auto found = _elements.find((uint64_t{key_of(entry)} << 2) | count);
-            if (found == _elements.end()) continue;
-            _newcomer_elements.push_back(found->second);
-            _marks[found->second] = 1;
-            ++_asked[found->second];
+        Element first = known_element(key_of(entry), 1);
+        if (first == NONE) continue;
+        for (Element e = first; e < first + capped_count(entry); ++e) {
+            _newcomer_elements.push_back(e);
+            _marks[e] = 1;
+            ++_asked[e];
         }
     }
 }
@@ -178,10 +227,8 @@ void FeatureIndex::general_side(const sym::RuleFeatures& newcomer, std::vector<S
     for (Slot slot : _always)
         if (_slots[slot].held && sym::may_imply_features(*_slots[slot].features, newcomer)) out.push_back(slot);
     mark(newcomer);
-    for (Element root : _newcomer_elements) {
-        auto found = _roots.find(root);
-        if (found != _roots.end()) visit(found->second, newcomer, out);
-    }
+    for (Element root : _newcomer_elements)
+        if (root < _roots.size() && _roots[root] != NO_NODE) visit(_roots[root], newcomer, out);
     unmark();
 }
 
@@ -207,10 +254,9 @@ void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<
     // newcomer: it is in the two shortest of their lists.
     const std::vector<Slot>* shortest[2] = {nullptr, nullptr};
     for (uint64_t entry : newcomer.counts) {
-        auto found = _elements.find((uint64_t{key_of(entry)} << 2) | capped_count(entry));
-        auto list = found == _elements.end() ? _containing.end() : _containing.find(found->second);
-        if (list == _containing.end()) return;
-        const std::vector<Slot>* candidate = &list->second;
+        Element e = known_element(key_of(entry), capped_count(entry));
+        if (e == NONE || e >= _containing.size() || _containing[e].empty()) return;
+        const std::vector<Slot>* candidate = &_containing[e];
         if (shortest[0] == nullptr || candidate->size() < shortest[0]->size()) {
             shortest[1] = shortest[0];
             shortest[0] = candidate;

@@ -42,6 +42,27 @@ PartnerKey partner_key(const sym::Term* term);
 // sym::may_imply admits, which the caller then tests in list order.
 //
 // Partners: each rule is filed under its partner key.
+
+// Dense numbers of 32-bit keys, in order of first sight: an open-addressing
+// table, for the index looks keys up for every newcomer.
+class KeyNumbers {
+public:
+    static constexpr uint32_t ABSENT = ~uint32_t{0};
+
+    size_t size() const { return _size; }
+    uint32_t find(uint32_t key) const;
+    // The key's number, numbering it first when it is new.
+    uint32_t number(uint32_t key);
+    void clear();
+
+private:
+    void grow();
+
+    // Each used place holds (number + 1) << 32 | key; zero is free.
+    std::vector<uint64_t> _places;
+    size_t _size = 0;
+};
+
 class FeatureIndex {
 public:
     typedef uint32_t Slot;
@@ -87,6 +108,8 @@ public:
     void compact();
 
 private:
+    // Elements are numbered by key: the key of number k carries elements
+    // 3k + 1 to 3k + 3, one per capped count.
     typedef uint32_t Element;
     // Up to eight elements, the least asked first; unused places hold NONE.
     typedef std::array<Element, 8> Signature;
@@ -106,8 +129,10 @@ private:
     void file(Slot slot);
     // Files every held rule again, from an empty index.
     void refile();
-    // The dense number of an element; new ones are numbered on first sight.
+    // The dense number of an element; new keys are numbered on first sight.
     Element element(uint32_t key, uint32_t count);
+    // The element of a key already numbered, else NONE.
+    Element known_element(uint32_t key, uint32_t count) const;
     Signature signature(const sym::RuleFeatures& features);
     // Marks the newcomer's elements, counting them as asked, and keeps them
     // as the roots of a walk; unmark() clears the marks.
@@ -123,9 +148,9 @@ private:
     // The number of slots at which every rule is filed again.
     size_t _next_refile = 1024;
 
-    // Elements, (key << 2 | capped count) to their number; by number, how
-    // many newcomers carried each, and the marks of the newcomer.
-    std::unordered_map<uint64_t, Element> _elements;
+    // Keys to their numbers; by element, how many newcomers carried each,
+    // and the marks of the newcomer.
+    KeyNumbers _keys;
     std::vector<uint32_t> _asked{0};
     std::vector<char> _marks;
     // Pure rules by signature, in a tree of their elements: the first
@@ -144,7 +169,9 @@ private:
         uint32_t child(Element e) const;
         void add_child(Element e, uint32_t node);
     };
-    std::unordered_map<Element, uint32_t> _roots;
+    // By element: the node its signatures start from, or NO_NODE.
+    static constexpr uint32_t NO_NODE = ~uint32_t{0};
+    std::vector<uint32_t> _roots;
     std::vector<Node> _nodes;
     void visit(uint32_t node, const sym::RuleFeatures& newcomer, std::vector<Slot>& out) const;
     template <class Test>
@@ -153,7 +180,7 @@ private:
     std::vector<Slot> _always;
     // Every rule under every element it carries (a key with count c carries
     // the elements of counts 1 to c), for the converse question.
-    std::unordered_map<Element, std::vector<Slot>> _containing;
+    std::vector<std::vector<Slot>> _containing;
     std::vector<Slot> _scratch;
     // The elements the newcomer carries, marked.
     std::vector<Element> _newcomer_elements;
@@ -192,10 +219,9 @@ bool FeatureIndex::any_general(const sym::RuleFeatures& newcomer, Slot below, Te
     };
     mark(newcomer);
     Unmark unmark{this};
-    for (Element root : _newcomer_elements) {
-        auto found = _roots.find(root);
-        if (found != _roots.end() && visit_until(found->second, newcomer, below, test)) return true;
-    }
+    for (Element root : _newcomer_elements)
+        if (root < _roots.size() && _roots[root] != NO_NODE && visit_until(_roots[root], newcomer, below, test))
+            return true;
     return false;
 }
 
