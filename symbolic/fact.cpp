@@ -81,7 +81,7 @@ void ArgumentFact::print(Text& out) const {
 }
 
 Fact* ArgumentFact::rename(Renamer& renamer) {
-    for (auto& argument : _arguments) argument.second->rename(renamer);
+    for (auto& argument : _arguments) argument.second = argument.second->rename(renamer);
     return this;
 }
 

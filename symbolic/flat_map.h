@@ -29,6 +29,11 @@ public:
         return at != _entries.end() && at->first == key ? at : _entries.end();
     }
     size_t count(const Key& key) const { return find(key) != end() ? 1 : 0; }
+    // The value of a key, to change in place, or null.
+    Value* lookup(const Key& key) {
+        auto at = _entries.begin() + (lower(key) - _entries.cbegin());
+        return at != _entries.end() && at->first == key ? &at->second : nullptr;
+    }
     // Throws std::out_of_range for a missing key, as std::map::at.
     const Value& at(const Key& key) const {
         auto found = find(key);

@@ -75,7 +75,7 @@ Term* Function::map(const Unifier& unifier) const {
 }
 
 Term* Function::rename(Renamer& renamer) {
-    for (Term* argument : _arguments) argument->rename(renamer);
+    for (Term*& argument : _arguments) argument = argument->rename(renamer);
     return this;
 }
 

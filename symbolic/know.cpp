@@ -37,7 +37,7 @@ Fact* Know::clone() const { return new Know(_term->clone()); }
 Fact* Know::map(const Unifier& unifier) const { return new Know(_term->map(unifier)); }
 
 Fact* Know::rename(Renamer& renamer) {
-    _term->rename(renamer);
+    _term = _term->rename(renamer);
     return this;
 }
 

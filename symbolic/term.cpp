@@ -1,5 +1,6 @@
 #include "symbolic/term.h"
 
+#include <cassert>
 #include <charconv>
 
 #include "symbolic/config.h"
@@ -98,7 +99,12 @@ bool Term::unify_rigid(const Term* term, Unifier& unifier, Option option) const 
     return leaf_equal(term);
 }
 
-void Term::rename_name(Renamer& renamer) { _name = renamer.rename(_name); }
+Term* Term::renamed_leaf(Renamer& renamer) { return renamer.leaf(this); }
+
+Term* Term::with_name(const Name&) const {
+    assert(false && "only bindable leaves are renamed");
+    return nullptr;
+}
 
 void append_subterm_ids(const Term* term, unsigned long mask, std::vector<unsigned>& ids) {
     if (mask & term->type()) ids.push_back(static_cast<unsigned>(term->name().id()));

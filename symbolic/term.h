@@ -18,8 +18,10 @@ class Text;
 class Unifier;
 class Renamer;
 
-// A symbolic value. Terms are owned by exactly one holder; clone and map
-// return new trees owned by the caller.
+// A symbolic value. A function term has one holder; leaves may have several
+// (clone and map hand out the same leaf, counted), and renaming replaces a
+// leaf rather than changing one that others hold. Holders let go of a term
+// with release(); clone and map return trees the caller holds.
 class Term : public Model, public Pooled {
 public:
     // Bit values, so that sets of kinds are masks.
@@ -31,11 +33,16 @@ public:
     static const unsigned long BINDABLE = VARIA | TMESP | CONFG | NONCE;
 
     Term(Type type, const Name& name);
-    // A shared term is never deleted: owners let it go with release().
-    ~Term() override { assert(!_shared); }
-    // Deletes a term its holder owns; a shared term stays.
+    // A shared term is never deleted, and a held leaf only by its last
+    // holder: holders let go with release().
+    ~Term() override { assert(!_shared && _holders == 1); }
+    // Lets go of one holder of the term: the last one deletes it; an interned term stays.
     static void release(const Term* term) {
-        if (term != nullptr && !term->_shared) delete term;
+        if (term == nullptr || term->_shared) return;
+        if (term->_holders > 1)
+            --term->_holders;
+        else
+            delete term;
     }
     bool shared() const { return _shared; }
 
@@ -82,12 +89,20 @@ protected:
     bool match_sorted(const Term* term, Unifier& unifier, Option option) const;
     // Constants and parameters: only the same symbol, or through a variable or configuration.
     bool unify_rigid(const Term* term, Unifier& unifier, Option option) const;
-    void rename_name(Renamer& renamer);
+    // See BindableTerm::rename.
+    Term* renamed_leaf(Renamer& renamer);
+    // A new leaf of this kind with another name (bindable leaves only).
+    virtual Term* with_name(const Name& name) const;
 
     Type _type;
     // Immutable and held by many: the interned constants.
     bool _shared = false;
+    // How many holders a leaf has (in the room the layout leaves free).
+    mutable uint16_t _holders = 1;
+    static const uint16_t MAX_HOLDERS = 0xffff;
     Name _name;
+
+    friend class Renamer;
 };
 
 // A term without arguments; Kind is the concrete class that clone makes.
@@ -96,7 +111,13 @@ class LeafTerm : public Term {
 public:
     explicit LeafTerm(const Name& name) : Term(KIND, name) {}
 
-    Term* clone() const override { return new Kind(_name); }
+    // The leaf itself, with one more holder; a copy once it has as many as can be counted.
+    Term* clone() const override {
+        if (this->_shared) return const_cast<LeafTerm*>(this);
+        if (this->_holders == Term::MAX_HOLDERS) return new Kind(this->_name);
+        ++this->_holders;
+        return const_cast<LeafTerm*>(this);
+    }
     void subterms(unsigned long mask, std::set<unsigned>& ids) const override { leaf_subterms(mask, ids); }
     void signature(std::ostream& os) const override { os << _name.id(); }
     bool equal(const Term* term) const override { return leaf_equal(term); }
@@ -113,10 +134,10 @@ public:
     using LeafTerm<Kind, KIND>::signature;
 
     Term* map(const Unifier& unifier) const override { return this->bound_map(unifier); }
-    Term* rename(Renamer& renamer) override {
-        this->rename_name(renamer);
-        return this;
-    }
+    // The renamed leaf that the renamer hands to every occurrence of this one;
+    // this holder lets go of this leaf.
+    Term* rename(Renamer& renamer) override { return this->renamed_leaf(renamer); }
+    Term* with_name(const Name& name) const override { return new Kind(name); }
     void subterms(unsigned long mask, std::set<unsigned>& ids, const Unifier& unifier) const override {
         this->bound_subterms(mask, ids, unifier);
     }
@@ -136,6 +157,11 @@ void append_signature(const Term* term, const Unifier* unifier, std::string& out
 // signature: terms of the same signature hash alike.
 bool same_signature(const Term* a, const Unifier* ua, const Term* b, const Unifier* ub);
 uint64_t signature_hash(const Term* term, const Unifier* unifier);
+
+// Lets go of a term that a std::unique_ptr holds: see Term::release.
+struct TermRelease {
+    void operator()(const Term* term) const { Term::release(term); }
+};
 
 inline std::ostream& operator<<(std::ostream& os, const Term& term) {
     term.info(os);

@@ -50,8 +50,8 @@ Fact* TimedKnow::map(const Unifier& unifier) const {
 }
 
 Fact* TimedKnow::rename(Renamer& renamer) {
-    _term->rename(renamer);
-    _timestamp->rename(renamer);
+    _term = _term->rename(renamer);
+    _timestamp = _timestamp->rename(renamer);
     return this;
 }
 

@@ -94,7 +94,7 @@ public:
     }
 
     // Binds some variables and nonces to terms built over the others.
-    void bind(Unifier& unifier, std::vector<std::unique_ptr<Term>>& held) {
+    void bind(Unifier& unifier, std::vector<std::unique_ptr<Term, TermRelease>>& held) {
         if (_random() % 3 == 0) return;
         held.emplace_back(term(1));
         unifier.map(pick(_variables).id(), held.back().get(), Term::NONE);
@@ -117,7 +117,7 @@ TEST(StateKey, ComparedAndHashedAsTheKeyTexts) {
     for (int round = 0; round < 3000; ++round) {
         std::unique_ptr<State> a(terms.state(round % 2 == 0)), b(terms.state(round % 2 == 0));
         Unifier ua, ub;
-        std::vector<std::unique_ptr<Term>> held;
+        std::vector<std::unique_ptr<Term, TermRelease>> held;
         terms.bind(ua, held);
         terms.bind(ub, held);
         if (!ua.loopfree() || !ub.loopfree()) continue;

@@ -152,14 +152,14 @@ TEST(Matcher, BindsOnceComparesAfterwardsAndUndoes) {
     auto function = [&](const std::string& name, std::vector<sym::Term*> arguments) {
         sym::Function* f = indexer.function(name);
         for (sym::Term* argument : arguments) f->append(argument);
-        return std::unique_ptr<sym::Term>(f);
+        return std::unique_ptr<sym::Term, sym::TermRelease>(f);
     };
     auto pattern = function("f", {indexer.variable("x"), indexer.variable("x")});
     auto same = function("f", {indexer.constant("a"), indexer.constant("a")});
     auto different = function("f", {indexer.constant("a"), indexer.constant("b")});
     auto nonce = function("f", {indexer.nonce("n"), indexer.nonce("n")});
-    std::unique_ptr<sym::Term> fresh(indexer.nonce("m"));
-    std::unique_ptr<sym::Term> variable(indexer.variable("v"));
+    std::unique_ptr<sym::Term, sym::TermRelease> fresh(indexer.nonce("m"));
+    std::unique_ptr<sym::Term, sym::TermRelease> variable(indexer.variable("v"));
 
     sym::Matcher matcher;
     EXPECT_TRUE(matcher.term(pattern.get(), same.get()));

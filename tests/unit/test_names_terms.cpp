@@ -135,7 +135,7 @@ TEST(Term, ParameterIsReadThroughSubstitutionButNeverChanged) {
     u.map(id(m), &k, Term::NONE);
     Term* image = p.map(u);
     EXPECT_EQ(text(*image), "$p");
-    delete image;
+    Term::release(image);
     EXPECT_EQ(sig(p, &u), num(k));
     EXPECT_EQ(ids(p, Term::CONST | Term::PARAM, &u), std::set<unsigned>{id(k)});
     // A constant does not read a binding of its identifier.
@@ -144,15 +144,16 @@ TEST(Term, ParameterIsReadThroughSubstitutionButNeverChanged) {
 }
 
 TEST(Term, EqualComparesStructureAndRejectsArityClash) {
-    Function fa(namer.constant("f")), fb(namer.constant("f")), fab(namer.constant("f")), gab(namer.constant("g"));
+    // The leaves first: the functions let go of the copies they hold before the leaves end.
     Constant a(namer.constant("a")), b(namer.constant("b"));
+    Function fa(namer.constant("f")), fb(namer.constant("f")), fab(namer.constant("f")), gab(namer.constant("g"));
     fa.append(a.clone());
     fb.append(b.clone());
     fab.append(a.clone())->append(b.clone());
     gab.append(a.clone())->append(b.clone());
     Term* copy = fa.clone();
     EXPECT_TRUE(fa.equal(copy));
-    delete copy;
+    Term::release(copy);
     EXPECT_FALSE(fa.equal(&fb));
     EXPECT_FALSE(fa.equal(&gab));
     try {
@@ -178,10 +179,9 @@ TEST(Renamer, GivesEachOldSymbolOneFreshVariableName) {
     EXPECT_EQ(namer.index(), before + 4);
     EXPECT_EQ(text(f), "f(x@" + fresh_x + ", [n@" + fresh_n + "], x@" + fresh_x + ", k[], $p, |c@" +
                            std::to_string(before + 2) + "|, #t@" + std::to_string(before + 3) + ")");
-    Term* again = x.clone();
-    again->rename(r);  // the renamer remembers the old identifier
+    Term* again = x.clone()->rename(r);  // the renamer remembers the old identifier
     EXPECT_EQ(text(*again), "x@" + fresh_x);
-    delete again;
+    Term::release(again);
     EXPECT_EQ(text(r.name(id(n))), "n@" + fresh_n);
     EXPECT_THROW(r.name(namer.constant("p").id()), NameNotExists);
     Renamer other;

@@ -139,7 +139,7 @@ TermPtr function_term(const std::string& name, Terms args) {
         function->append(arg.get());
         arg.release();
     }
-    return function;
+    return TermPtr(function.release());
 }
 
 void const_rule(std::vector<FactPtr> premises, std::vector<StatePtr> states, FactPtr conclusion,

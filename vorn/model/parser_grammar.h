@@ -31,7 +31,7 @@
 
 namespace vorn::grammar {
 
-using TermPtr = std::unique_ptr<sym::Term>;
+using TermPtr = std::unique_ptr<sym::Term, sym::TermRelease>;
 using FactPtr = std::unique_ptr<sym::Fact>;
 using StatePtr = std::unique_ptr<sym::State>;
 using Terms = std::vector<TermPtr>;

@@ -171,9 +171,10 @@ private:
 
     // Whether knowledge that no step gives is knowledge the attacker picks.
     bool picked(const sym::Know* premise, const sym::Unifier& unifier) {
-        std::unique_ptr<sym::Term> term(premise->term()->map(unifier));
-        return term->type() == sym::Term::VARIA || term->type() == sym::Term::TMESP ||
-               term->type() == sym::Term::CONFG;
+        const sym::Term* term = premise->term()->map(unifier);
+        sym::Term::Type type = term->type();
+        sym::Term::release(term);
+        return type == sym::Term::VARIA || type == sym::Term::TMESP || type == sym::Term::CONFG;
     }
 
     // The checks once every step is taken.
