@@ -166,6 +166,8 @@ void FeatureIndex::file(Slot slot) {
 
 void FeatureIndex::append(const sym::RuleFeatures* features, PartnerKey partner) {
     _slots.push_back(Filed{features, partner, true});
+    auto& bits = _key_bits.emplace_back();
+    std::copy(std::begin(features->quick.bits), std::end(features->quick.bits), bits.begin());
     if (_slots.size() < _next_refile) {
         file(static_cast<Slot>(_slots.size() - 1));
         return;
@@ -241,9 +243,19 @@ bool FeatureIndex::impure_may_imply(const sym::RuleFeatures& newcomer) const {
 }
 
 void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<Slot>& out) {
+    // A pure newcomer's key bits are among those of every rule it may imply:
+    // read side by side, they rule most candidates out before their features are.
+    const uint64_t* mine = newcomer.quick.bits;
     auto test = [&](Slot slot) {
         const Filed& filed = _slots[slot];
-        if (filed.held && sym::may_imply_features(newcomer, *filed.features)) out.push_back(slot);
+        if (!filed.held) return;
+        if (newcomer.quick.pure) {
+            const auto& theirs = _key_bits[slot];
+            uint64_t outside = 0;
+            for (unsigned i = 0; i < sym::RuleFeatures::BIT_WORDS; ++i) outside |= mine[i] & ~theirs[i];
+            if (outside != 0) return;
+        }
+        if (sym::may_imply_features(newcomer, *filed.features)) out.push_back(slot);
     };
     if (!newcomer.quick.pure || newcomer.counts.empty()) {
         // The newcomer's counts say nothing: every held rule may be implied.
@@ -268,10 +280,20 @@ void FeatureIndex::specific_side(const sym::RuleFeatures& newcomer, std::vector<
         for (Slot slot : *shortest[0]) test(slot);
         return;
     }
-    _scratch.clear();
-    std::set_intersection(shortest[0]->begin(), shortest[0]->end(), shortest[1]->begin(), shortest[1]->end(),
-                          std::back_inserter(_scratch));
-    for (Slot slot : _scratch) test(slot);
+    // Their intersection, each slot tested as it is found.
+    auto a = shortest[0]->begin(), a_end = shortest[0]->end();
+    auto b = shortest[1]->begin(), b_end = shortest[1]->end();
+    while (a != a_end && b != b_end) {
+        if (*a < *b) {
+            ++a;
+        } else if (*b < *a) {
+            ++b;
+        } else {
+            test(*a);
+            ++a;
+            ++b;
+        }
+    }
 }
 
 void FeatureIndex::implication_candidates(const sym::RuleFeatures& newcomer, bool converse, std::vector<Slot>& out,
@@ -325,9 +347,14 @@ void FeatureIndex::partner_candidates(PartnerKey key, std::vector<Slot>& out) co
 void FeatureIndex::compact() {
     std::vector<Filed> kept;
     kept.reserve(_slots.size() - _released);
-    for (const Filed& entry : _slots)
-        if (entry.held) kept.push_back(entry);
+    size_t out = 0;
+    for (size_t k = 0; k < _slots.size(); ++k) {
+        if (!_slots[k].held) continue;
+        kept.push_back(_slots[k]);
+        _key_bits[out++] = _key_bits[k];
+    }
     _slots = std::move(kept);
+    _key_bits.resize(out);
     _released = 0;
     refile();
 }

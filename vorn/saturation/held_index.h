@@ -144,6 +144,10 @@ private:
 
     const bool _converse;
     std::vector<Filed> _slots;
+    // By slot, the key bits of the quick test: the converse question reads
+    // them for many slots, here side by side rather than behind each
+    // rule's features.
+    std::vector<std::array<uint64_t, sym::RuleFeatures::BIT_WORDS>> _key_bits;
     size_t _released = 0;
     // The number of slots at which every rule is filed again.
     size_t _next_refile = 1024;
@@ -181,7 +185,6 @@ private:
     // Every rule under every element it carries (a key with count c carries
     // the elements of counts 1 to c), for the converse question.
     std::vector<std::vector<Slot>> _containing;
-    std::vector<Slot> _scratch;
     // The elements the newcomer carries, marked.
     std::vector<Element> _newcomer_elements;
     std::unordered_map<PartnerKey, std::vector<Slot>> _partners;
