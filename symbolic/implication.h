@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -28,6 +29,8 @@ struct RuleFeatures : Pooled {
     typedef std::vector<uint64_t, PoolAllocator<uint64_t>> Counts;
     static const unsigned BIT_WORDS = 4;
 
+    static uint16_t saturated(size_t count) { return static_cast<uint16_t>(std::min<size_t>(count, 0xffff)); }
+
     // The fast search can take the rule as the general one: pure, at most 64
     // states, and every SID of its knowledge and ordering sets names a state.
     bool fast_general = false;
@@ -36,7 +39,9 @@ struct RuleFeatures : Pooled {
 
     // What the quick test reads, kept together so that an index can copy it.
     struct Quick {
-        uint32_t knows = 0, events = 0, states = 0, conversions = 0;
+        // Sizes, saturated at the largest count: the test compares them, and
+        // saturating both sides keeps every pair it admits.
+        uint16_t knows = 0, events = 0, states = 0, conversions = 0;
         // The conclusion's head (a knowledge fact's top symbol, or an event's
         // predicate), or for a transfer rule its first conversion's. A
         // wildcard head (a variable or configuration known, or no conversion)
@@ -54,6 +59,14 @@ struct RuleFeatures : Pooled {
         // each of its symbols at the same place in the other, so its bits
         // are a subset of the other's. Conclusions often differ only deep down.
         uint64_t conclusion_bits[2] = {};
+        // Links between places of a consistent rule, as bit sets of place
+        // pairs (a place is a fact's role and predicate with a path below
+        // it): `links`, the pairs where one variable, nonce or timestamp
+        // symbol occurs; `equal_places`, the pairs that hold equal terms. A
+        // general rule puts one term at both places of each of its links in
+        // the rule it implies, so its links are among that rule's equal places.
+        uint64_t links = 0;
+        uint64_t equal_places = 0;
     } quick;
 
     // Symbols at fixed places, each with the number of facts that carry it:
@@ -88,6 +101,7 @@ inline bool may_imply_quick(const RuleFeatures::Quick& g, const RuleFeatures::Qu
     if (!g.wildcard && g.head != s.head) return false;
     if (!g.pure) return true;
     uint64_t outside = (g.conclusion_bits[0] & ~s.conclusion_bits[0]) | (g.conclusion_bits[1] & ~s.conclusion_bits[1]);
+    outside |= g.links & ~s.equal_places;
     for (unsigned i = 0; i < RuleFeatures::BIT_WORDS; ++i) outside |= g.bits[i] & ~s.bits[i];
     return outside == 0;
 }
