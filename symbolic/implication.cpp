@@ -92,13 +92,22 @@ enum Role : unsigned { PREMISE = 1, EVENT_PREMISE = 2, STATE = 3, CONCLUSION = 4
 // depth, and whether a configuration occurs.
 struct FeatureWalk {
     std::vector<Key>& keys;
+    RuleFeatures::Quick& quick;
     bool configuration = false;
+
+    void symbol(const Term* term) {
+        uint64_t id = term->name().id();
+        quick.lowest_symbol = std::min(quick.lowest_symbol, id);
+        quick.highest_symbol = std::max(quick.highest_symbol, id);
+    }
 
     void term(const Term* term, Key path, unsigned depth) {
         switch (term->type()) {
         case Term::VARIA:
+            symbol(term);
             return;
         case Term::CONFG:
+            symbol(term);
             configuration = true;
             return;
         case Term::FUNCT: {
@@ -115,13 +124,15 @@ struct FeatureWalk {
             return;
         }
         default:
+            if (term->type() & Term::BINDABLE) symbol(term);
             keys.push_back(mix(path, term_key(term)));
         }
     }
 
-    // Below the recorded depth: arities and configurations only.
+    // Below the recorded depth: arities, symbols and configurations only.
     void arity_only(const Term* term) {
         if (term->type() == Term::CONFG) configuration = true;
+        if (term->type() & Term::BINDABLE) symbol(term);
         if (term->type() != Term::FUNCT) return;
         const auto& arguments = static_cast<const Function*>(term)->arguments();
         arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
@@ -200,7 +211,10 @@ struct PlaceWalk {
 // links, more for equal places, so implied rules still pass.
 const size_t GROUP_LIMIT = 6;
 
-uint64_t pair_bit(Key a, Key b) { return uint64_t{1} << (mix(std::min(a, b), std::max(a, b)) & 63); }
+// Places are hashes already: one multiplication spreads a pair of them.
+uint64_t pair_bit(Key a, Key b) {
+    return uint64_t{1} << ((std::min(a, b) * 0x9e3779b97f4a7c15ull + std::max(a, b)) >> 58);
+}
 
 // A bit for each pair of distinct places that share a value; `links`: the
 // pairs of a large group may be left out, else they may only be added.
@@ -290,7 +304,7 @@ RuleFeatures compute_features(const StateRule* rule) {
     thread_local std::vector<uint64_t> counts;
     keys.clear();
     counts.clear();
-    FeatureWalk walk{keys};
+    FeatureWalk walk{keys, q};
     for (const auto& know : rule->knows()) {
         walk.fact(know.first, PREMISE);
         count_keys(keys, counts);
