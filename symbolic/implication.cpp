@@ -202,7 +202,7 @@ struct PlaceWalk {
             const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
             for (size_t i = 0; i < arguments.size(); ++i) term(arguments[i].second, mix(root, i), 1);
         }
-        // Timed knowledge makes a rule impure: its links are not asked.
+        // Timed knowledge: a rule that holds it is impure, and no fact of a pure rule matches it.
     }
 };
 
