@@ -92,22 +92,13 @@ enum Role : unsigned { PREMISE = 1, EVENT_PREMISE = 2, STATE = 3, CONCLUSION = 4
 // depth, and whether a configuration occurs.
 struct FeatureWalk {
     std::vector<Key>& keys;
-    RuleFeatures::Quick& quick;
     bool configuration = false;
-
-    void symbol(const Term* term) {
-        uint64_t id = term->name().id();
-        quick.lowest_symbol = std::min(quick.lowest_symbol, id);
-        quick.highest_symbol = std::max(quick.highest_symbol, id);
-    }
 
     void term(const Term* term, Key path, unsigned depth) {
         switch (term->type()) {
         case Term::VARIA:
-            symbol(term);
             return;
         case Term::CONFG:
-            symbol(term);
             configuration = true;
             return;
         case Term::FUNCT: {
@@ -124,15 +115,13 @@ struct FeatureWalk {
             return;
         }
         default:
-            if (term->type() & Term::BINDABLE) symbol(term);
             keys.push_back(mix(path, term_key(term)));
         }
     }
 
-    // Below the recorded depth: arities, symbols and configurations only.
+    // Below the recorded depth: arities and configurations only.
     void arity_only(const Term* term) {
         if (term->type() == Term::CONFG) configuration = true;
-        if (term->type() & Term::BINDABLE) symbol(term);
         if (term->type() != Term::FUNCT) return;
         const auto& arguments = static_cast<const Function*>(term)->arguments();
         arities().record(make_key(Term::FUNCT, term->name().id()), arguments.size());
@@ -168,87 +157,6 @@ void conclusion_bits(const Term* term, Key path, uint64_t bits[2]) {
     if (term->type() != Term::FUNCT) return;
     const auto& arguments = static_cast<const Function*>(term)->arguments();
     for (size_t i = 0; i < arguments.size(); ++i) conclusion_bits(arguments[i], mix(here, i), bits);
-}
-
-// The places of a consistent rule's facts down to FEATURE_DEPTH: for each
-// symbol a general rule binds (variable, nonce, timestamp) its identifier,
-// and for each subterm a hash of its symbol and its arguments' symbols
-// (equal terms hash alike), each with its place.
-struct PlaceWalk {
-    std::vector<std::pair<uint64_t, Key>> symbols, subterms;
-
-    static uint64_t symbol_hash(const Term* term) { return mix(term->type(), term->name().id()); }
-
-    void term(const Term* term, Key place, unsigned depth) {
-        uint64_t hash = symbol_hash(term);
-        if (term->type() == Term::FUNCT) {
-            Key here = mix(place, term_key(term));
-            const auto& arguments = static_cast<const Function*>(term)->arguments();
-            for (size_t i = 0; i < arguments.size(); ++i) {
-                hash = mix(hash, symbol_hash(arguments[i]));
-                if (depth < FEATURE_DEPTH) this->term(arguments[i], mix(here, i), depth + 1);
-            }
-        } else if (term->type() == Term::VARIA || term->type() == Term::NONCE || term->type() == Term::TMESP) {
-            symbols.emplace_back(term->name().id(), place);
-        }
-        subterms.emplace_back(hash, place);
-    }
-
-    void fact(const Fact* fact, Key role) {
-        Key root = mix(role, fact->type() == Fact::OKNOW ? make_key(FACT_TAG, 0) : fact_key(fact));
-        if (fact->type() == Fact::OKNOW) {
-            term(static_cast<const Know*>(fact)->term(), mix(root, 0), 1);
-        } else if (fact->type() == Fact::EVENT || fact->type() == Fact::STATE) {
-            const auto& arguments = static_cast<const ArgumentFact*>(fact)->arguments();
-            for (size_t i = 0; i < arguments.size(); ++i) term(arguments[i].second, mix(root, i), 1);
-        }
-        // Timed knowledge: a rule that holds it is impure, and no fact of a pure rule matches it.
-    }
-};
-
-// A group of more places than this sharing one value sets every bit of the
-// equal places, and links only each place with the next: fewer bits set for
-// links, more for equal places, so implied rules still pass.
-const size_t GROUP_LIMIT = 6;
-
-// Places are hashes already: one multiplication spreads a pair of them.
-uint64_t pair_bit(Key a, Key b) {
-    return uint64_t{1} << ((std::min(a, b) * 0x9e3779b97f4a7c15ull + std::max(a, b)) >> 58);
-}
-
-// A bit for each pair of distinct places that share a value; `links`: the
-// pairs of a large group may be left out, else they may only be added.
-uint64_t pair_bits(std::vector<std::pair<uint64_t, Key>>& occurrences, bool links) {
-    std::sort(occurrences.begin(), occurrences.end());
-    uint64_t bits = 0;
-    for (size_t first = 0, end = 0; first < occurrences.size(); first = end) {
-        end = first + 1;
-        while (end < occurrences.size() && occurrences[end].first == occurrences[first].first) ++end;
-        if (end - first > GROUP_LIMIT) {
-            if (!links) return ~uint64_t{0};
-            for (size_t i = first; i + 1 < end; ++i)
-                if (occurrences[i].second != occurrences[i + 1].second)
-                    bits |= pair_bit(occurrences[i].second, occurrences[i + 1].second);
-            continue;
-        }
-        for (size_t i = first; i < end; ++i)
-            for (size_t j = i + 1; j < end; ++j)
-                if (occurrences[i].second != occurrences[j].second)
-                    bits |= pair_bit(occurrences[i].second, occurrences[j].second);
-    }
-    return bits;
-}
-
-void place_links(const StateConstRule* rule, RuleFeatures::Quick& q) {
-    thread_local PlaceWalk walk;
-    walk.symbols.clear();
-    walk.subterms.clear();
-    for (const auto& know : rule->knows()) walk.fact(know.first, PREMISE);
-    for (const Event* event : rule->events()) walk.fact(event, EVENT_PREMISE);
-    for (const auto& state : rule->states()) walk.fact(state.second.first, STATE);
-    walk.fact(rule->conclusion(), CONCLUSION);
-    q.links = pair_bits(walk.symbols, true);
-    q.equal_places = pair_bits(walk.subterms, false);
 }
 
 // Counts each key once per fact that carries it.
@@ -304,7 +212,7 @@ RuleFeatures compute_features(const StateRule* rule) {
     thread_local std::vector<uint64_t> counts;
     keys.clear();
     counts.clear();
-    FeatureWalk walk{keys, q};
+    FeatureWalk walk{keys};
     for (const auto& know : rule->knows()) {
         walk.fact(know.first, PREMISE);
         count_keys(keys, counts);
@@ -329,7 +237,6 @@ RuleFeatures compute_features(const StateRule* rule) {
             const auto& arguments = static_cast<const ArgumentFact*>(conclusion)->arguments();
             for (size_t i = 0; i < arguments.size(); ++i) conclusion_bits(arguments[i].second, mix(1, i), q.conclusion_bits);
         }
-        place_links(static_cast<const StateConstRule*>(rule), q);
         if (conclusion->type() == Fact::OKNOW) {
             Term::Type known = static_cast<const Know*>(conclusion)->term()->type();
             q.wildcard = known == Term::VARIA || known == Term::CONFG;

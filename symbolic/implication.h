@@ -59,22 +59,6 @@ struct RuleFeatures : Pooled {
         // each of its symbols at the same place in the other, so its bits
         // are a subset of the other's. Conclusions often differ only deep down.
         uint64_t conclusion_bits[2] = {};
-        // Links between places of a consistent rule, as bit sets of place
-        // pairs (a place is a fact's role and predicate with a path below
-        // it): `links`, the pairs where one variable, nonce or timestamp
-        // symbol occurs; `equal_places`, the pairs that hold equal terms. A
-        // general rule puts one term at both places of each of its links in
-        // the rule it implies, so its links are among that rule's equal places.
-        // Asked only of rules whose symbols are apart: where the specific rule
-        // holds a symbol of the general one, the reference test skips its
-        // binding, and may take the two places for one term when they differ.
-        uint64_t links = 0;
-        uint64_t equal_places = 0;
-        // The least and the greatest identifier of a variable, nonce,
-        // timestamp or configuration in the rule's facts (renaming gives each
-        // rule a range of its own).
-        uint64_t lowest_symbol = ~uint64_t{0};
-        uint64_t highest_symbol = 0;
     } quick;
 
     // Symbols at fixed places, each with the number of facts that carry it:
@@ -109,7 +93,6 @@ inline bool may_imply_quick(const RuleFeatures::Quick& g, const RuleFeatures::Qu
     if (!g.wildcard && g.head != s.head) return false;
     if (!g.pure) return true;
     uint64_t outside = (g.conclusion_bits[0] & ~s.conclusion_bits[0]) | (g.conclusion_bits[1] & ~s.conclusion_bits[1]);
-    if (g.highest_symbol < s.lowest_symbol || s.highest_symbol < g.lowest_symbol) outside |= g.links & ~s.equal_places;
     for (unsigned i = 0; i < RuleFeatures::BIT_WORDS; ++i) outside |= g.bits[i] & ~s.bits[i];
     return outside == 0;
 }
