@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/runtime.h"
+#include "corpus.h"
 #include "symbolic/arity_clash.h"
 #include "symbolic/implication.h"
 #include "symbolic/namer.h"
@@ -37,11 +38,7 @@ struct Failure {
 
 // Runs the model once, recording origins, as a run with --explain does.
 Failure run_recording(const std::string& model) {
-    vorn::release_model();
-    sym::namer = sym::_Namer();
-    sym::StateRule::_sid = 0;
-    sym::forget_arities();
-    vorn::scan_string(model);
+    start_model(model);
     std::ostringstream quiet;
     std::streambuf* saved = std::cout.rdbuf(quiet.rdbuf());
     Failure failure;

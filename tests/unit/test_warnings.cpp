@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/runtime.h"
+#include "corpus.h"
 #include "symbolic/implication.h"
 #include "symbolic/namer.h"
 #include "symbolic/srule.h"
@@ -372,16 +373,6 @@ size_t rule_at(const vorn::Outline& outline, const vorn::Span& span) {
     return outline.rules.size();
 }
 
-std::vector<std::filesystem::path> corpus() {
-    namespace fs = std::filesystem;
-    std::vector<fs::path> models;
-    for (const char* dir : {"examples", "tests/e2e"})
-        for (const auto& entry : fs::recursive_directory_iterator(fs::path(VORN_SOURCE_DIR) / dir))
-            if (entry.path().extension() == ".vorn") models.push_back(entry.path());
-    std::sort(models.begin(), models.end());
-    return models;
-}
-
 }  // namespace
 
 // Over every model of the examples and the end-to-end cases that parses and
@@ -394,13 +385,7 @@ TEST_F(Warnings, WhatTheyClaimHoldsInTheRunsOfTheCorpus) {
     vorn::closure_step_hook = count_step;
     for (const auto& path : corpus()) {
         SCOPED_TRACE(path.string());
-        std::ifstream in(path, std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        vorn::release_model();
-        sym::namer = sym::_Namer();
-        sym::StateRule::_sid = 0;
-        sym::forget_arities();
-        vorn::scan_string(text);
+        start_model(file_text(path));
         std::ostringstream quiet;
         std::streambuf* saved = std::cout.rdbuf(quiet.rdbuf());
         try {
