@@ -81,11 +81,6 @@ uint32_t KeyNumbers::number(uint32_t key) {
     return n;
 }
 
-void KeyNumbers::clear() {
-    _places.clear();
-    _size = 0;
-}
-
 void KeyNumbers::grow() {
     std::vector<uint64_t> old = std::move(_places);
     _places.assign(std::max<size_t>(64, 2 * old.size()), 0);

@@ -53,7 +53,6 @@ public:
     uint32_t find(uint32_t key) const;
     // The key's number, numbering it first when it is new.
     uint32_t number(uint32_t key);
-    void clear();
 
 private:
     void grow();
